@@ -1,0 +1,52 @@
+// The bias-point and resistance model of the common-emitter stage with voltage-divider bias.
+//
+// One operation per result, so that the report can write each line as soon as its value
+// exists. Every formula runs left to right in extended arithmetic with binary64 operands and
+// only its final value rounded to binary64; a fault raises ArithmeticError at the step where it
+// occurs.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace velmor {
+
+// R1..R4 in ohms, C1 and C2 in microfarads (converted, never used), Vcc in volts (negative
+// for PNP) and the current gain Beta, in the order the window reads them.
+struct InputSet {
+    double R1 = 0, R2 = 0, R3 = 0, R4 = 0, C1 = 0, C2 = 0, Vcc = 0, Beta = 0;
+};
+
+inline constexpr int kInputCount = 8;
+
+// Converts the eight texts in order (R1, R2, R3, R4, C1, C2, Vcc, Beta), storing each as
+// binary64. The first text that is not a number raises ConversionError; a value beyond the
+// binary64 range raises the overflow ArithmeticError before the next text is read.
+InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts);
+
+// The two transistor models: the binary64 values nearest 0.7 and 0.3.
+inline constexpr double kVbeFirstPass = 0.7;
+inline constexpr double kVbeSecondPass = 0.3;
+
+// VB = (R3 / (R1 + R3)) × Vcc. The result may be an infinity: its overflow is a deferred fault
+// that the caller raises when VB is first used (see BaseVoltage).
+struct BaseVoltage {
+    double value = 0;
+    bool overflowed = false;
+};
+BaseVoltage ComputeBaseVoltage(const InputSet& in);
+
+double ComputeEmitterVoltage(double vb, double vbe);                 // VE = VB − VBE
+double ComputeEmitterCurrent(const InputSet& in, double ve);         // IE = VE / R4
+double ComputeBaseEmitterResistance(double ie);                      // rbe = ((301·IE)·1000)·k
+double ComputeBaseCurrent(double vbe, double rbe);                   // IB = VBE / rbe
+double ComputeCollectorCurrent(double ie, double ib);                // IC = IE + IB
+double ComputeCollectorVoltage(const InputSet& in, double ic);       // VC = Vcc − IC·R2
+double ComputeCollectorEmitterVoltage(double vc, double ve);         // VCE = VC − VE
+double ComputeCollectorBaseVoltage(double vc, double vb);            // VCB = VC − VB
+double ComputeDividerResistance(const InputSet& in);                 // Rp = R1·R3 / (R1 + R3)
+double ComputeInputResistance(double rp, double rbe);                // ri = Rp·rbe / (Rp + rbe)
+double ComputeOutputResistance(const InputSet& in);                  // ro = R4 / (1 + Beta)
+
+}  // namespace velmor

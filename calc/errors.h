@@ -1,0 +1,39 @@
+// The errors that the calculation raises. Each carries the message a user sees (UTF-8), and
+// nothing else: the error display decides how to show it.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "extended.h"
+
+namespace velmor {
+
+class VelmorError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A typed text that is not a number: "'<text>' is not a valid floating point value".
+class ConversionError : public VelmorError {
+public:
+    explicit ConversionError(const std::string& text);
+};
+
+enum class ArithmeticFault { Invalid, DivisionByZero, Overflow };
+
+// An arithmetic fault at one step of the calculation.
+class ArithmeticError : public VelmorError {
+public:
+    explicit ArithmeticError(ArithmeticFault fault);
+    ArithmeticFault Fault() const { return fault_; }
+
+private:
+    ArithmeticFault fault_;
+};
+
+// Raises the error for the first fault recorded in flags, in the order the processor reports
+// them (invalid, then division by zero, then overflow); returns when there is none.
+void RaiseOnFault(const FpFlags& flags);
+
+}  // namespace velmor

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing on a Debian/Ubuntu machine, then configures and builds in build/.
+# Usage: tools/setup.sh app|tests   (tests adds what the test suites need)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+what=${1:-app}
+
+packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei)
+if [ "$what" = tests ]; then
+  packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
+             xvfb xauth xdotool xclip imagemagick cups cups-client cups-filters poppler-utils)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$status" = installed ] || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" -j "$jobs"
