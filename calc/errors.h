@@ -10,13 +10,13 @@
 namespace velmor {
 
 class VelmorError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // A typed text that is not a number: "'<text>' is not a valid floating point value".
 class ConversionError : public VelmorError {
-public:
+  public:
     explicit ConversionError(const std::string& text);
 };
 
@@ -24,11 +24,11 @@ enum class ArithmeticFault { Invalid, DivisionByZero, Overflow };
 
 // An arithmetic fault at one step of the calculation.
 class ArithmeticError : public VelmorError {
-public:
+  public:
     explicit ArithmeticError(ArithmeticFault fault);
     ArithmeticFault Fault() const { return fault_; }
 
-private:
+  private:
     ArithmeticFault fault_;
 };
 

@@ -1,0 +1,140 @@
+// Reading typed numbers: the accepted form, the values, and the rejected texts with their
+// message.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+#include "errors.h"
+#include "extended.h"
+#include "number_text.h"
+#include "test_support.h"
+
+namespace velmor {
+namespace {
+
+double Stored(const std::string& text) {
+    return ExtToDoubleChecked(ParseNumberText(text));
+}
+
+TEST(ParseNumberText, AcceptedFormsAndTheirValues) {
+    const struct {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"10E3", 10000},
+        {"1E3", 1000},
+        {"100", 100},
+        {"47", 47},
+        {"3", 3},
+        {"50", 50},
+        {" 12 ", 12},
+        {"+5", 5},
+        {"5.", 5},
+        {".5", 0.5},
+        {"00012", 12},
+        {".", 0},
+        {".E5", 0},
+        {"1E", 1},
+        {"1e+", 1},
+        {"1E-", 1},
+        {"1E0000000005", 100000},
+        {"-2.5e-3", -0.0025},
+        {"  -7  ", -7},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Stored(c.text), c.value) << '"' << c.text << '"';
+    }
+}
+
+TEST(ParseNumberText, MinusZeroForms) {
+    for (const char* text : {"-0", "-.", "-0E7"}) {
+        const Extended x = ParseNumberText(text);
+        EXPECT_TRUE(ExtIsZero(x)) << text;
+        EXPECT_TRUE(ExtSign(x)) << text;
+        EXPECT_EQ(FormatNumberText(x), "0");
+    }
+}
+
+TEST(ParseNumberText, RejectsTextsOutsideTheForm) {
+    const std::string rejected[] = {
+        "",    "   ", "+",    "-",      "E5",     "1.2.3", "1e5e5", "\t5",   "5\t", "- 5", "1 E5",
+        "1,5", "++5", "0x10", "1E5000", "1E4999", "abc",   "５",    "1E+-5", "inf", "nan",
+    };
+    for (const std::string& text : rejected) {
+        try {
+            ParseNumberText(text);
+            ADD_FAILURE() << "accepted \"" << text << '"';
+        } catch (const ConversionError& e) {
+            EXPECT_EQ(std::string(e.what()), "'" + text + "' is not a valid floating point value");
+        }
+    }
+}
+
+TEST(ParseNumberText, ExtremeExponents) {
+    // Accepted in the extended format although beyond binary64.
+    const Extended big = ParseNumberText("1E500");
+    EXPECT_EQ(ExtExpField(big), kExtBias + 1660);  // 10^500 lies in [2^1660, 2^1661)
+    FpFlags flags;
+    ExtToDouble(big, flags);
+    EXPECT_TRUE(flags.overflow);
+
+    EXPECT_TRUE(ExtIsZero(ParseNumberText("1E-4999")));
+    EXPECT_EQ(Stored("1E-400"), 0.0);
+    // The largest extended value is about 1.1897E4932.
+    EXPECT_NO_THROW(ParseNumberText("1.18973149535723176E4932"));
+    EXPECT_THROW(ParseNumberText("1.18973149535723177E4932"), ConversionError);
+    // So many fraction digits that the power of ten falls off the scale: the value is zero.
+    EXPECT_TRUE(ExtIsZero(ParseNumberText("0." + std::string(6000, '0') + "1")));
+}
+
+TEST(ParseNumberText, NulByteEndsTheText) {
+    using namespace std::string_literals;
+    EXPECT_EQ(Stored("25\0junk"s), 25);
+    EXPECT_THROW(ParseNumberText("\0"
+                                 "5"s),
+                 ConversionError);
+}
+
+TEST(ParseNumberText, DoubleRoundingToBinary64) {
+    // The extended value lies exactly halfway between two binary64 values; ties to even then
+    // stores the one above, not the one nearest the text.
+    const Extended x = ParseNumberText("651.283538566814002");
+    // 651.28353856681400202432996593415737152099609375 exactly:
+    EXPECT_EQ(x, ExtPack(false, 0x4008, 0xA2D2257EF1E7BC00ULL));
+    EXPECT_EQ(Stored("651.283538566814002"), 651.2835385668140588677488267421722412109375);
+    EXPECT_NE(Stored("651.283538566814002"), 651.283538566814002);
+}
+
+TEST(ParseNumberText, TextThatIsNotANumberIsQuotedWhole) {
+    try {
+        ParseNumberText(" 1 2 ");
+        FAIL();
+    } catch (const ConversionError& e) {
+        EXPECT_STREQ(e.what(), "' 1 2 ' is not a valid floating point value");
+    }
+}
+
+// Every 15-significant-digit decimal in the normal binary64 range comes back unchanged after
+// being read, stored as binary64 and written again.
+TEST(NumberTextRoundTrip, FifteenDigitDecimalsSurviveParseStoreFormat) {
+    std::mt19937_64 random(20261206);
+    std::uniform_int_distribution<uint64_t> mantissa(100'000'000'000'000ULL,
+                                                     999'999'999'999'999ULL);
+    std::uniform_int_distribution<int> exponent(-307, 308);
+    for (int i = 0; i < 200000; ++i) {
+        uint64_t m = mantissa(random);
+        while (m % 10 == 0) m /= 10;
+        const int e = exponent(random);
+        const std::string digits = std::to_string(m);
+        const std::string text = "0." + digits + "E" + std::to_string(e);
+        if (e == 308 && digits > "179769313486231") continue;
+        const DecimalForm form = MakeDecimalForm(ExtFromDouble(Stored(text)));
+        ASSERT_EQ(form.digits, digits) << text;
+        ASSERT_EQ(form.exponent, e) << text;
+    }
+}
+
+}  // namespace
+}  // namespace velmor
