@@ -37,16 +37,16 @@ struct BaseVoltage {
 };
 BaseVoltage ComputeBaseVoltage(const InputSet& in);
 
-double ComputeEmitterVoltage(double vb, double vbe);                 // VE = VB − VBE
-double ComputeEmitterCurrent(const InputSet& in, double ve);         // IE = VE / R4
-double ComputeBaseEmitterResistance(double ie);                      // rbe = ((301·IE)·1000)·k
-double ComputeBaseCurrent(double vbe, double rbe);                   // IB = VBE / rbe
-double ComputeCollectorCurrent(double ie, double ib);                // IC = IE + IB
-double ComputeCollectorVoltage(const InputSet& in, double ic);       // VC = Vcc − IC·R2
-double ComputeCollectorEmitterVoltage(double vc, double ve);         // VCE = VC − VE
-double ComputeCollectorBaseVoltage(double vc, double vb);            // VCB = VC − VB
-double ComputeDividerResistance(const InputSet& in);                 // Rp = R1·R3 / (R1 + R3)
-double ComputeInputResistance(double rp, double rbe);                // ri = Rp·rbe / (Rp + rbe)
-double ComputeOutputResistance(const InputSet& in);                  // ro = R4 / (1 + Beta)
+double ComputeEmitterVoltage(double vb, double vbe);            // VE = VB − VBE
+double ComputeEmitterCurrent(const InputSet& in, double ve);    // IE = VE / R4
+double ComputeBaseEmitterResistance(double ie);                 // rbe = ((301·IE)·1000)·k
+double ComputeBaseCurrent(double vbe, double rbe);              // IB = VBE / rbe
+double ComputeCollectorCurrent(double ie, double ib);           // IC = IE + IB
+double ComputeCollectorVoltage(const InputSet& in, double ic);  // VC = Vcc − IC·R2
+double ComputeCollectorEmitterVoltage(double vc, double ve);    // VCE = VC − VE
+double ComputeCollectorBaseVoltage(double vc, double vb);       // VCB = VC − VB
+double ComputeDividerResistance(const InputSet& in);            // Rp = R1·R3 / (R1 + R3)
+double ComputeInputResistance(double rp, double rbe);           // ri = Rp·rbe / (Rp + rbe)
+double ComputeOutputResistance(const InputSet& in);             // ro = R4 / (1 + Beta)
 
 }  // namespace velmor

@@ -14,7 +14,7 @@ namespace velmor {
 
 // Where the report goes: the calculation only ever clears it and appends whole lines (UTF-8).
 class ReportSink {
-public:
+  public:
     virtual ~ReportSink() = default;
     virtual void Clear() = 0;
     virtual void Append(std::string_view line) = 0;
@@ -22,12 +22,12 @@ public:
 
 // A report held as a list of lines, for the command-line tool and the tests.
 class ReportLines final : public ReportSink {
-public:
+  public:
     void Clear() override { lines_.clear(); }
     void Append(std::string_view line) override { lines_.emplace_back(line); }
     const std::vector<std::string>& Lines() const { return lines_; }
 
-private:
+  private:
     std::vector<std::string> lines_;
 };
 
