@@ -1,0 +1,111 @@
+// The calculation against a plain-double baseline in the same binary: strtod, hardware double
+// arithmetic and snprintf("%.15g") producing the same 29 report lines.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "amplifier.h"
+#include "extended.h"
+#include "number_text.h"
+#include "report.h"
+
+namespace {
+
+constexpr std::array<std::string_view, velmor::kInputCount> kTexts = {"10E3", "1E3", "10E3", "100",
+                                                                      "47",   "100", "3",    "50"};
+
+void BM_BuildReport(benchmark::State& state) {
+    velmor::ReportLines report;
+    for (auto _ : state) {
+        velmor::BuildReport(velmor::ReadInputSet(kTexts), report);
+        benchmark::DoNotOptimize(report.Lines().data());
+    }
+}
+BENCHMARK(BM_BuildReport);
+
+std::string Line(const char* label, double v, const char* unit) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", v);
+    return std::string(label) + buffer + unit;
+}
+
+// The same report with hardware doubles; its figures may differ in the last digit.
+void BaselineReport(std::vector<std::string>& lines) {
+    double in[velmor::kInputCount];
+    for (int i = 0; i < velmor::kInputCount; ++i) {
+        in[i] = std::strtod(std::string(kTexts[i]).c_str(), nullptr);
+    }
+    const double r1 = in[0], r2 = in[1], r3 = in[2], r4 = in[3], vcc = in[6], beta = in[7];
+    lines.clear();
+    lines.emplace_back("本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数");
+    const double vb = r3 / (r1 + r3) * vcc;
+    for (double vbe : {0.7, 0.3}) {
+        lines.emplace_back("=======直流参数======");
+        lines.push_back(Line("基极静态电位VB=", vb, "V"));
+        const double ve = vb - vbe;
+        lines.push_back(Line("发射极静态电位VE=", ve, "V"));
+        const double ie = ve / r4;
+        lines.push_back(Line("发射极静态电流IE=", ie, "A"));
+        const double rbe = 301 * ie * 1000 / 26;
+        lines.push_back(Line("基极-发射极内阻rbe=", rbe, "omh"));
+        const double ib = vbe / rbe;
+        lines.push_back(Line("基极静态电流IB=", ib, "A"));
+        const double ic = ie + ib;
+        lines.push_back(Line("集电极静态电流IC=", ic, "A"));
+        const double vc = vcc - ic * r2;
+        lines.push_back(Line("集电极静态电位VC=", vc, "V"));
+        lines.push_back(Line("晶体管基极-发射极压降VBE=", vbe, "V"));
+        lines.push_back(Line("集电极-发射极静态电位差VCE=", vc - ve, "V"));
+        lines.push_back(Line("集电极-基极静态电位差VCB=", vc - vb, "V"));
+        lines.emplace_back("=====交流参数========");
+        const double rp = r1 * r3 / (r1 + r3);
+        lines.push_back(Line("输入电阻ri=", rp * rbe / (rp + rbe), "omh"));
+        lines.push_back(Line("输出电阻ro=", r4 / (1 + beta), "omh"));
+    }
+}
+
+void BM_BuildReportBaseline(benchmark::State& state) {
+    std::vector<std::string> lines;
+    for (auto _ : state) {
+        BaselineReport(lines);
+        benchmark::DoNotOptimize(lines.data());
+    }
+}
+BENCHMARK(BM_BuildReportBaseline);
+
+void BM_ParseNumberText(benchmark::State& state) {
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(velmor::ParseNumberText("651.283538566814002"));
+    }
+}
+BENCHMARK(BM_ParseNumberText);
+
+void BM_ParseBaselineStrtod(benchmark::State& state) {
+    const char* text = "651.283538566814002";
+    for (auto _ : state) benchmark::DoNotOptimize(std::strtod(text, nullptr));
+}
+BENCHMARK(BM_ParseBaselineStrtod);
+
+void BM_FormatNumberText(benchmark::State& state) {
+    const velmor::Extended value = velmor::ExtFromDouble(-12.558139534883722);
+    for (auto _ : state) benchmark::DoNotOptimize(velmor::FormatNumberText(value));
+}
+BENCHMARK(BM_FormatNumberText);
+
+void BM_FormatBaselineSnprintf(benchmark::State& state) {
+    volatile double value = -12.558139534883722;
+    char buffer[32];
+    for (auto _ : state) {
+        std::snprintf(buffer, sizeof buffer, "%.15g", value);
+        benchmark::DoNotOptimize(buffer);
+    }
+}
+BENCHMARK(BM_FormatBaselineSnprintf);
+
+}  // namespace
+
+BENCHMARK_MAIN();
