@@ -31,8 +31,12 @@ struct FpFlags {
 inline constexpr int kExtBias = 16383;
 inline constexpr uint16_t kExtMaxExp = 0x7FFF;
 
-constexpr bool ExtSign(Extended a) { return (a.signExp >> 15) != 0; }
-constexpr int ExtExpField(Extended a) { return a.signExp & 0x7FFF; }
+constexpr bool ExtSign(Extended a) {
+    return (a.signExp >> 15) != 0;
+}
+constexpr int ExtExpField(Extended a) {
+    return a.signExp & 0x7FFF;
+}
 constexpr Extended ExtPack(bool sign, int expField, uint64_t signif) {
     return Extended{static_cast<uint16_t>((sign ? 0x8000 : 0) | (expField & 0x7FFF)), signif};
 }
@@ -42,7 +46,9 @@ constexpr Extended ExtNeg(Extended a) {
 constexpr Extended ExtAbs(Extended a) {
     return Extended{static_cast<uint16_t>(a.signExp & 0x7FFF), a.signif};
 }
-constexpr bool ExtIsZero(Extended a) { return ExtExpField(a) == 0 && a.signif == 0; }
+constexpr bool ExtIsZero(Extended a) {
+    return ExtExpField(a) == 0 && a.signif == 0;
+}
 constexpr bool ExtIsNaN(Extended a) {
     return ExtExpField(a) == kExtMaxExp && (a.signif << 1) != 0;
 }
