@@ -1,0 +1,15 @@
+#include "report_save.h"
+
+#include "report_file.h"
+#include "report_text.h"
+#include "save_dialog.h"
+
+namespace velmor {
+
+void SaveReport(SavePathPrompt& prompt, QStringView text) {
+    const std::optional<QString> path = prompt.AskSavePath();
+    if (!path) return;
+    WriteReportFile(*path, EncodeReportText(text));
+}
+
+}  // namespace velmor

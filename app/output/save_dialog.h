@@ -1,0 +1,80 @@
+// The report's save-file dialog, the window's SaveDlg.
+//
+// A modal, non-native Qt file dialog in save mode with the filters "文本文件(*.txt)" and
+// "所有文件(*.*)" (the first selected at first), the default suffix "txt" (a name typed without
+// an extension gets ".txt" whichever filter is selected; "result.log" stays as it is), no question
+// before replacing a file, no check that the typed folder exists, resizable, and placed centred
+// across and one third down on the owner's monitor. It remembers the last confirmed path and the
+// filter selected then, for the run only, and offers both the next time. It touches no
+// floating-point state.
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+class QFileDialog;
+class QWidget;
+
+namespace velmor {
+
+// What saving needs of a dialog: a confirmed path, or nothing when the user cancelled.
+class SavePathPrompt {
+  public:
+    virtual ~SavePathPrompt() = default;
+    virtual std::optional<QString> AskSavePath() = 0;
+};
+
+// One entry of a filter list: its description as shown and its pattern.
+struct FileFilter {
+    QString description;
+    QString pattern;
+
+    friend bool operator==(const FileFilter&, const FileFilter&) = default;
+};
+
+// Splits a filter list held as one text, descriptions and patterns alternating and separated by
+// "|" ("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*"). A description without a pattern is dropped.
+QList<FileFilter> ParseFilterList(QStringView text);
+
+// The Qt name filter for an entry: the description, then its patterns in parentheses as Qt
+// reads them ("*.*", which means every file, becomes "*"; ";" separates patterns).
+QString QtNameFilter(const FileFilter& filter);
+
+class ReportSaveDialog final : public SavePathPrompt {
+  public:
+    static constexpr QStringView kFilterText = u"文本文件(*.txt)|*.txt|所有文件(*.*)|*.*";
+    static constexpr QStringView kDefaultSuffix = u"txt";
+
+    // owner is the window the dialog is modal for and whose monitor it is placed on.
+    explicit ReportSaveDialog(QWidget* owner);
+
+    // Runs the dialog modally. Returns the confirmed full path, with the default suffix added,
+    // and remembers it with the selected filter; returns nothing (and remembers nothing) when the
+    // dialog ends any other way.
+    std::optional<QString> AskSavePath() override;
+
+    QString LastPath() const { return lastPath_; }
+    // The filter entry selected, counted from 1.
+    int FilterIndex() const { return filterIndex_; }
+
+    // Where the dialog goes on a screen: left = screen left + (screen width - dialog width) / 2,
+    // top = screen top + (screen height - dialog height) / 3, in integers rounded toward zero.
+    static QPoint PlacementOnScreen(const QRect& screen, const QSize& dialog);
+
+  private:
+    void Configure(QFileDialog& dialog) const;
+    void Place(QFileDialog& dialog) const;
+
+    QWidget* owner_;
+    QList<FileFilter> filters_;
+    QString lastPath_;
+    int filterIndex_ = 1;
+};
+
+}  // namespace velmor
