@@ -1,0 +1,37 @@
+#include "application.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QStringList>
+
+#include "locale_separator.h"
+
+// Registers the pictures compiled into this library (outside any namespace, as Qt requires).
+static void InitResources() {
+    Q_INIT_RESOURCE(velmor);
+}
+
+namespace velmor {
+
+void SetUpApplication() {
+    InitResources();
+
+    // The title goes into the application name, not the display name: Qt appends a display
+    // name to every window caption, and the main window's caption must read "Velmor" alone.
+    QCoreApplication::setApplicationName(QStringLiteral("Velmor1.0"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmor"));
+
+    // The window asks for "宋体". Where no face of that name is installed, Qt tries these in
+    // order before its own fallback, so the choice does not depend on fontconfig or LANG.
+    QFont::insertSubstitutions(QStringLiteral("宋体"),
+                               {QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
+                                QStringLiteral("WenQuanYi Micro Hei")});
+
+    ReadDecimalSeparator();
+}
+
+QString ApplicationTitle() {
+    return QCoreApplication::applicationName();
+}
+
+}  // namespace velmor

@@ -1,0 +1,109 @@
+#include "frmvelmor.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QByteArray>
+#include <QEvent>
+#include <QLabel>
+#include <QPixmap>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "amplifier.h"
+#include "handler_guard.h"
+#include "locale_separator.h"
+#include "memo_report_sink.h"
+#include "report.h"
+#include "ui_frmvelmor.h"
+
+namespace {
+
+// The picture's background (the colour of its bottom-left pixel) made transparent, so that
+// the window's face colour shows through.
+QPixmap WithTransparentBackground(const QPixmap& picture) {
+    if (picture.isNull()) return picture;
+    const QColor background = picture.toImage().pixelColor(0, picture.height() - 1);
+    QPixmap result = picture;
+    result.setMask(picture.createMaskFromColor(background, Qt::MaskInColor));
+    return result;
+}
+
+std::array<std::string_view, velmor::kInputCount> Views(
+    const std::array<QByteArray, velmor::kInputCount>& texts) {
+    std::array<std::string_view, velmor::kInputCount> views;
+    std::transform(texts.begin(), texts.end(), views.begin(), [](const QByteArray& text) {
+        return std::string_view(text.constData(), static_cast<size_t>(text.size()));
+    });
+    return views;
+}
+
+}  // namespace
+
+TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmVelmor>()) {
+    ui->setupUi(this);
+
+    // A fixed dialog frame: a system menu and a close box, no minimise or maximise box.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(size());
+    move(441, 482);
+
+    ui->Image1->setPixmap(WithTransparentBackground(ui->Image1->pixmap()));
+    SetUpStatusBar();
+
+    connect(ui->BitBtnCalc, &QPushButton::clicked, this, &TFrmVelmor::BitBtnCalcClick);
+    connect(ui->BitBtnPrint, &QPushButton::clicked, this, &TFrmVelmor::BitBtnPrintClick);
+    connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrmVelmor::BitBtn2Click);
+}
+
+TFrmVelmor::~TFrmVelmor() = default;
+
+// The bar's two panels cannot be declared in the form: "就绪", and a notice filling the rest.
+void TFrmVelmor::SetUpStatusBar() {
+    // The status bar keeps the desktop's own status-bar font, not the window's "宋体".
+    ui->StatusBar1->setFont(QApplication::font("QStatusBar"));
+
+    auto* ready = new QLabel(tr("就绪"));
+    ready->setFixedWidth(50);
+    ready->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    auto* notice = new QLabel(tr("分压式偏置共射极放大电路计算"));
+    notice->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ui->StatusBar1->addWidget(ready);
+    ui->StatusBar1->addWidget(notice, 1);
+}
+
+// The eight texts as typed (UTF-8), in the order the calculation reads them.
+std::array<QByteArray, velmor::kInputCount> TFrmVelmor::InputTexts() const {
+    return {ui->EditR1->text().toUtf8(),  ui->EditR2->text().toUtf8(),  ui->EditR3->text().toUtf8(),
+            ui->EditR4->text().toUtf8(),  ui->EditC1->text().toUtf8(),  ui->EditC2->text().toUtf8(),
+            ui->EditVcc->text().toUtf8(), ui->EditBeta->text().toUtf8()};
+}
+
+void TFrmVelmor::BitBtnCalcClick() {
+    velmor::RunHandler([this] {
+        const auto texts = InputTexts();
+        // A text that is not a number stops here, before the report box is touched.
+        const velmor::InputSet inputs = velmor::ReadInputSet(Views(texts));
+        velmor::MemoReportSink report(*ui->Memo);
+        velmor::BuildReport(inputs, report);
+    });
+}
+
+void TFrmVelmor::BitBtnPrintClick() {
+    velmor::RunHandler([] {
+        // Printing the window is wired next.
+    });
+}
+
+void TFrmVelmor::BitBtn2Click() {
+    velmor::RunHandler([] {
+        // Saving the report is wired next.
+    });
+}
+
+void TFrmVelmor::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) velmor::ReadDecimalSeparator();
+    QWidget::changeEvent(event);
+}

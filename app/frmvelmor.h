@@ -1,0 +1,40 @@
+// The main window: the schematic, the eight input boxes, the report box and the buttons.
+//
+// The report box is the window's only state besides the boxes' texts. Each click handler runs
+// inside the handler guard, so its errors are shown in a message box and the window stays
+// usable with whatever the handler left in it.
+#pragma once
+
+#include <QByteArray>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+#include "amplifier.h"
+
+namespace Ui {
+class TFrmVelmor;
+}
+
+class TFrmVelmor : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit TFrmVelmor(QWidget* parent = nullptr);
+    ~TFrmVelmor() override;
+
+  private slots:
+    void BitBtnCalcClick();
+    void BitBtnPrintClick();
+    void BitBtn2Click();
+
+  protected:
+    void changeEvent(QEvent* event) override;
+
+  private:
+    void SetUpStatusBar();
+    std::array<QByteArray, velmor::kInputCount> InputTexts() const;
+
+    std::unique_ptr<Ui::TFrmVelmor> ui;
+};

@@ -1,0 +1,27 @@
+// The guard around every event handler: no exception ever unwinds through Qt.
+#pragma once
+
+#include <exception>
+#include <utility>
+
+#include <QString>
+
+#include "error_display.h"
+
+namespace velmor {
+
+// Runs the handler; an error leaving it is handed to ShowError (its what() is the UTF-8
+// message; anything that is not a std::exception shows an empty message), and control goes
+// back to the event loop with whatever state the handler left.
+template <typename Handler>
+void RunHandler(Handler&& handler) noexcept {
+    try {
+        std::forward<Handler>(handler)();
+    } catch (const std::exception& error) {
+        ShowError(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ShowError(QString());
+    }
+}
+
+}  // namespace velmor
