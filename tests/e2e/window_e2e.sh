@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The real program on a private X server: the window appears with its size, 计算 fills the
+# report box with the default report (read back through the clipboard), a bad Beta brings up
+# the message box and the window survives it, and 关闭 ends the program with exit code 0.
+#
+# Environment: VELMOR (the program), E2E_ARTIFACT_DIR (where the screenshot goes).
+source "$(dirname "$0")/lib.sh"
+
+e2e_require Xvfb xdotool xclip import
+: "${VELMOR:?VELMOR must name the program}"
+artifacts=${E2E_ARTIFACT_DIR:-$E2E_TMP}
+mkdir -p "$artifacts"
+
+# Points inside the window: the group box starts at (8, 8); these are the controls' centres.
+calc_x=389 calc_y=276       # 计算
+close_x=341 close_y=332     # 关闭
+memo_x=548 memo_y=140       # the report box
+beta_x=356 beta_y=218       # EditBeta
+
+expected="$E2E_TMP/expected.txt"
+cat >"$expected" <<'EOF'
+本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数
+=======直流参数======
+基极静态电位VB=1.5V
+发射极静态电位VE=0.8V
+发射极静态电流IE=0.008A
+基极-发射极内阻rbe=92.6153846153846omh
+基极静态电流IB=0.00755813953488372A
+集电极静态电流IC=0.0155581395348837A
+集电极静态电位VC=-12.5581395348837V
+晶体管基极-发射极压降VBE=0.7V
+集电极-发射极静态电位差VCE=-13.3581395348837V
+集电极-基极静态电位差VCB=-14.0581395348837V
+=====交流参数========
+输入电阻ri=90.9310615672769omh
+输出电阻ro=1.96078431372549omh
+=======直流参数======
+基极静态电位VB=1.5V
+发射极静态电位VE=1.2V
+发射极静态电流IE=0.012A
+基极-发射极内阻rbe=138.923076923077omh
+基极静态电流IB=0.00215946843853821A
+集电极静态电流IC=0.0141594684385382A
+集电极静态电位VC=-11.1594684385382V
+晶体管基极-发射极压降VBE=0.3V
+集电极-发射极静态电位差VCE=-12.3594684385382V
+集电极-基极静态电位差VCB=-12.6594684385382V
+=====交流参数========
+输入电阻ri=135.167499925156omh
+输出电阻ro=1.96078431372549omh
+EOF
+
+# Copies what the focused control offers (Ctrl+C) and writes the clipboard to FILE, waiting
+# until the clipboard holds something new.
+copy_to() {
+    local file=$1 i
+    printf '' | xclip -selection clipboard -i
+    xdotool key --clearmodifiers ctrl+c
+    for i in $(seq 1 100); do
+        if xclip -selection clipboard -o >"$file" 2>/dev/null && [ -s "$file" ]; then
+            return 0
+        fi
+        sleep 0.05
+    done
+    e2e_fail "nothing arrived on the clipboard"
+}
+
+# Selects the whole report box and copies it to FILE.
+copy_report() {
+    e2e_click "$wid" "$memo_x" "$memo_y"
+    xdotool key --clearmodifiers ctrl+a
+    copy_to "$1"
+}
+
+e2e_start_xvfb
+e2e_start_app "$VELMOR"
+wid=$(e2e_wait_window Velmor)
+
+size=$(e2e_window_size "$wid")
+[ "$size" = 681x370 ] || e2e_fail "client size is $size, not 681x370"
+e2e_log "window $wid, $size"
+
+# 计算 and the report, compared byte for byte (every line ends in a line break).
+e2e_click "$wid" "$calc_x" "$calc_y"
+copy_report "$E2E_TMP/report.txt"
+if ! cmp -s "$expected" "$E2E_TMP/report.txt"; then
+    diff "$expected" "$E2E_TMP/report.txt" >&2 || true
+    e2e_fail "the report box does not hold the default report"
+fi
+e2e_log "计算 gave the 29 lines"
+# Back to 计算 for the picture, so the report box shows the report as it was written.
+e2e_click "$wid" "$calc_x" "$calc_y"
+sleep 0.2
+e2e_screenshot "$wid" "$artifacts/window-after-calculate.png"
+e2e_log "screenshot: $artifacts/window-after-calculate.png"
+
+# A bad Beta: the message box appears (its text is checked by the window tests; a message box
+# offers no copy here) and goes again with Enter on its OK button.
+e2e_click "$wid" "$beta_x" "$beta_y"
+xdotool key --clearmodifiers ctrl+a
+xdotool type --delay 20 "5x0"
+e2e_click "$wid" "$calc_x" "$calc_y"
+box=$(e2e_wait_window Velmor1.0)
+[ "$box" != "$wid" ] || e2e_fail "the message box is the main window"
+sleep 0.2
+e2e_screenshot "$box" "$artifacts/message-box.png"
+e2e_log "message box $box, $(e2e_window_size "$box")"
+xdotool key --clearmodifiers Return
+e2e_wait_window_gone Velmor1.0
+kill -0 "$E2E_APP_PID" 2>/dev/null || e2e_fail "the program ended with the message box"
+
+# The window survives: still there and still answering, its report untouched.
+[ "$(e2e_wait_window Velmor)" = "$wid" ] || e2e_fail "the main window changed"
+copy_report "$E2E_TMP/after-error.txt"
+cmp -s "$expected" "$E2E_TMP/after-error.txt" || e2e_fail "the report changed after the error"
+
+# 关闭 ends the program with exit code 0.
+e2e_click "$wid" "$close_x" "$close_y"
+e2e_wait_app_exit
+[ "$E2E_APP_STATUS" -eq 0 ] || e2e_fail "exit code $E2E_APP_STATUS after 关闭"
+e2e_log "关闭: exit code 0"
