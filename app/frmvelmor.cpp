@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <array>
@@ -16,7 +17,9 @@
 #include "locale_separator.h"
 #include "memo_report_sink.h"
 #include "report.h"
+#include "report_save.h"
 #include "ui_frmvelmor.h"
+#include "window_printer.h"
 
 namespace {
 
@@ -92,14 +95,14 @@ void TFrmVelmor::BitBtnCalcClick() {
 }
 
 void TFrmVelmor::BitBtnPrintClick() {
-    velmor::RunHandler([] {
-        // Printing the window is wired next.
-    });
+    velmor::RunHandler([this] { velmor::ApplicationPrinter().Print(*this); });
 }
 
 void TFrmVelmor::BitBtn2Click() {
-    velmor::RunHandler([] {
-        // Saving the report is wired next.
+    velmor::RunHandler([this] {
+        // The raw text keeps what toPlainText() would change (no-break spaces); its paragraph
+        // separators become CR LF when the file is written.
+        velmor::SaveReport(SaveDlg, ui->Memo->document()->toRawText());
     });
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "amplifier.h"
+#include "save_dialog.h"
 
 namespace Ui {
 class TFrmVelmor;
@@ -37,4 +38,6 @@ class TFrmVelmor : public QWidget {
     std::array<QByteArray, velmor::kInputCount> InputTexts() const;
 
     std::unique_ptr<Ui::TFrmVelmor> ui;
+    // The save dialog's settings and what it remembers for the run.
+    velmor::ReportSaveDialog SaveDlg{this};
 };
