@@ -73,12 +73,15 @@ copy_report() {
 }
 
 e2e_start_xvfb
-e2e_start_app "$VELMOR"
+# The program takes no options: Qt's own (-title, -geometry) must change nothing either.
+e2e_start_app "$VELMOR" -title Wrong -geometry 100x100+0+0
 wid=$(e2e_wait_window Velmor)
 
 size=$(e2e_window_size "$wid")
 [ "$size" = 681x370 ] || e2e_fail "client size is $size, not 681x370"
-e2e_log "window $wid, $size"
+position=$(xdotool getwindowgeometry "$wid" | awk '/Position:/{print $2}')
+[ "$position" = 441,482 ] || e2e_fail "the window stands at $position, not 441,482"
+e2e_log "window $wid, $size at $position"
 
 # 计算 and the report, compared byte for byte (every line ends in a line break).
 e2e_click "$wid" "$calc_x" "$calc_y"
