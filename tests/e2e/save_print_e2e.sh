@@ -1,0 +1,266 @@
+#!/usr/bin/env bash
+# 保存 and 打印 as a person uses them, on a private X server and a private CUPS server:
+# - 计算, then 保存 through the real dialog with a name typed without extension: NAME.txt holds
+#   the default report in GBK with CR LF line ends, byte for byte;
+# - a second 保存 opens with that path filled in and replaces an existing longer file;
+# - 打印 sends one PDF page to the default queue holding one lossless image of 681 x 370 pixels
+#   at the top-left of the printable area, at the window's size on a 96-dpi screen, with the
+#   window's own pixels;
+# - with no default printer, 打印 shows "There is no default printer currently selected." and
+#   nothing is printed.
+# The measured save and print times are logged.
+#
+# Environment: VELMOR (the program), VELMOR_BUILD_DIR (the build tree: the CUPS server's files
+# go under it, and the helper velmor_error_box comes from it), E2E_ARTIFACT_DIR (pictures).
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/cups/cups.sh"
+
+e2e_require Xvfb xdotool xclip import compare cupsd lpadmin lpstat pdfinfo pdfimages pdftocairo \
+    iconv cmp
+: "${VELMOR:?VELMOR must name the program}"
+: "${VELMOR_BUILD_DIR:?VELMOR_BUILD_DIR must name the build tree}"
+artifacts=${E2E_ARTIFACT_DIR:-$E2E_TMP}
+mkdir -p "$artifacts"
+error_box="$VELMOR_BUILD_DIR/tests/app/output/velmor_error_box"
+[ -x "$error_box" ] || e2e_fail "the helper $error_box has not been built"
+
+work="$VELMOR_BUILD_DIR/e2e-work/save_print"
+rm -rf "$work"
+mkdir -p "$work/saved" "$work/out" "$work/home"
+# The Qt file dialog records its history in the user's settings: keep the test's out of them.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+export LC_ALL=C.UTF-8
+
+# The CUPS server is stopped by its PID before lib.sh cleans up the rest, which takes the
+# script's exit status from $? (hence set +e: "(exit N)" would end the trap under set -e).
+keepalive_pid=""
+# shellcheck disable=SC2154 # e2e_status is assigned inside the trap itself
+trap 'e2e_status=$?; cups_stop; [ -z "$keepalive_pid" ] || kill "$keepalive_pid" 2>/dev/null
+      set +e; (exit $e2e_status); e2e_cleanup' EXIT
+
+# Points inside the window: the group box starts at (8, 8); these are the buttons' centres.
+calc_x=389 calc_y=276     # 计算
+print_x=309 print_y=276   # 打印
+save_x=621 save_y=292     # 保存
+close_x=341 close_y=332   # 关闭
+
+now_ms() { date +%s%3N; }
+
+# Waits up to 10 seconds for FILE to exist with SIZE bytes (any size when SIZE is empty).
+wait_file() {
+    local file=$1 size=${2:-}
+    for _ in $(seq 1 200); do
+        if [ -f "$file" ] && { [ -z "$size" ] || [ "$(stat -c %s "$file")" = "$size" ]; }; then
+            return 0
+        fi
+        sleep 0.05
+    done
+    e2e_fail "$file did not appear${size:+ with $size bytes}"
+}
+
+# The text of the focused line edit, through the clipboard.
+focused_text() {
+    local file="$E2E_TMP/clip"
+    printf 'nothing copied' | xclip -selection clipboard -i
+    xdotool key --clearmodifiers ctrl+a ctrl+c
+    for _ in $(seq 1 100); do
+        xclip -selection clipboard -o >"$file" 2>/dev/null || true
+        if [ "$(cat "$file")" != "nothing copied" ]; then
+            cat "$file"
+            return 0
+        fi
+        sleep 0.05
+    done
+    e2e_fail "nothing arrived on the clipboard"
+}
+
+# The report file as a Chinese Windows machine writes it: code page 936, CR LF after each line.
+expected="$E2E_TMP/expected.txt"
+sed 's/$/\r/' <<'EOF' | iconv -f UTF-8 -t CP936 >"$expected"
+本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数
+=======直流参数======
+基极静态电位VB=1.5V
+发射极静态电位VE=0.8V
+发射极静态电流IE=0.008A
+基极-发射极内阻rbe=92.6153846153846omh
+基极静态电流IB=0.00755813953488372A
+集电极静态电流IC=0.0155581395348837A
+集电极静态电位VC=-12.5581395348837V
+晶体管基极-发射极压降VBE=0.7V
+集电极-发射极静态电位差VCE=-13.3581395348837V
+集电极-基极静态电位差VCB=-14.0581395348837V
+=====交流参数========
+输入电阻ri=90.9310615672769omh
+输出电阻ro=1.96078431372549omh
+=======直流参数======
+基极静态电位VB=1.5V
+发射极静态电位VE=1.2V
+发射极静态电流IE=0.012A
+基极-发射极内阻rbe=138.923076923077omh
+基极静态电流IB=0.00215946843853821A
+集电极静态电流IC=0.0141594684385382A
+集电极静态电位VC=-11.1594684385382V
+晶体管基极-发射极压降VBE=0.3V
+集电极-发射极静态电位差VCE=-12.3594684385382V
+集电极-基极静态电位差VCB=-12.6594684385382V
+=====交流参数========
+输入电阻ri=135.167499925156omh
+输出电阻ro=1.96078431372549omh
+EOF
+expected_size=$(stat -c %s "$expected")
+[ "$(grep -c $'\r$' "$expected")" = 29 ] || e2e_fail "the expected report is not 29 lines"
+
+cups_start "$work/cups"
+cups_add_pdf_queue TestPDF "$work/out/TestPDF.pdf" default
+e2e_log "CUPS at $CUPS_SERVER, default queue $(lpstat -d)"
+
+e2e_start_xvfb
+# Xvfb resets when its last client leaves and refuses connections meanwhile; the program is
+# started again below, so one client (owning a selection nobody else uses) stays connected.
+printf keepalive | xclip -quiet -selection secondary -i >/dev/null 2>&1 &
+keepalive_pid=$!
+e2e_start_app "$VELMOR"
+wid=$(e2e_wait_window Velmor)
+
+# --- 保存 after 计算, a name typed without extension -------------------------------------
+e2e_click "$wid" "$calc_x" "$calc_y"
+e2e_click "$wid" "$save_x" "$save_y"
+e2e_wait_window "Save As" >/dev/null
+xdotool type --delay 10 "$work/saved/result"
+start=$(now_ms)
+xdotool key --clearmodifiers Return
+wait_file "$work/saved/result.txt" "$expected_size"
+save_ms=$(($(now_ms) - start))
+e2e_wait_window_gone "Save As"
+cmp "$expected" "$work/saved/result.txt" || e2e_fail "result.txt is not the GBK report"
+[ "$(ls -A "$work/saved")" = result.txt ] || e2e_fail "other files in the folder: $(ls -A "$work/saved")"
+e2e_log "保存: result.txt, $expected_size bytes as expected, in ${save_ms} ms (Return to file)"
+
+# --- a second 保存 over an existing longer file -----------------------------------------
+{ cat "$expected" "$expected"; printf 'an older, longer file\r\n'; } >"$work/saved/result.txt"
+e2e_click "$wid" "$save_x" "$save_y"
+e2e_wait_window "Save As" >/dev/null
+name=$(focused_text)
+[ "$name" = result.txt ] || e2e_fail "the second dialog offers '$name', not result.txt"
+start=$(now_ms)
+xdotool key --clearmodifiers Return
+wait_file "$work/saved/result.txt" "$expected_size"
+save2_ms=$(($(now_ms) - start))
+e2e_wait_window_gone "Save As"
+cmp "$expected" "$work/saved/result.txt" || e2e_fail "the longer file was not replaced exactly"
+e2e_log "保存 again: opened with result.txt in its folder, replaced the longer file (${save2_ms} ms)"
+
+# --- 打印 -------------------------------------------------------------------------------
+pdf="$work/out/TestPDF.pdf"
+start=$(now_ms)
+e2e_click "$wid" "$print_x" "$print_y"
+for _ in $(seq 1 200); do
+    [ -n "$(lpstat -W completed -o TestPDF 2>/dev/null)" ] && [ -z "$(lpstat -o 2>/dev/null)" ] &&
+        break
+    sleep 0.02
+done
+[ -n "$(lpstat -W completed -o TestPDF)" ] || e2e_fail "no print job completed"
+print_ms=$(($(now_ms) - start))
+e2e_screenshot "$wid" "$E2E_TMP/window.png"
+e2e_log "打印: job done in ${print_ms} ms (click to completed job, CUPS filters included)"
+
+[ "$(lpstat -W completed -o | wc -l)" = 1 ] || e2e_fail "more than one job: $(lpstat -W completed -o)"
+info=$(pdfinfo "$pdf")
+grep -q '^Pages: *1$' <<<"$info" || e2e_fail "not one page: $info"
+grep -q '^Title: *$' <<<"$info" || e2e_fail "the document has a name: $(grep '^Title' <<<"$info")"
+images=$(pdfimages -list "$pdf" | tail -n +3)
+e2e_log "images: $images"
+[ "$(wc -l <<<"$images")" = 1 ] || e2e_fail "not exactly one image"
+read -r _ _ _ width height color _ bpc enc _ _ _ xppi yppi _ <<<"$images"
+[ "$width x $height" = "681 x 370" ] || e2e_fail "image is $width x $height"
+[ "$color $bpc" = "rgb 8" ] || e2e_fail "image is $color with $bpc bits"
+[ "$enc" = image ] || e2e_fail "image is stored as $enc, not losslessly"
+[ "$xppi $yppi" = "96 96" ] || e2e_fail "image printed at $xppi x $yppi ppi, not the screen's 96"
+
+# The placement: Qt's print engine works at 1200 dpi on a CUPS queue, so the picture is
+# 681 * 1200 / 96 = 8512.5 -> 8513 by 370 * 1200 / 96 = 4625 dots, i.e. 510.78 x 277.5 points,
+# with its corner on the printable area's (within one dot).
+page=$(sed -n 's/^Page size: *[0-9.]* x \([0-9.]*\) pts (\(.*\))$/\2 \1/p' <<<"$info")
+read -r paper page_height <<<"$page"
+area=$(sed -n "s/^\*ImageableArea $paper\/[^:]*: *\"\(.*\)\"/\1/p" "$work/cups/ppd/TestPDF.ppd")
+read -r llx _ _ ury <<<"$area"
+[ -n "$ury" ] || e2e_fail "no printable area for '$paper' in the queue's PPD"
+pdftocairo -svg "$pdf" "$E2E_TMP/page.svg"
+matrix=$(grep -o '<use xlink:href="#image[0-9]*" transform="matrix([^)]*)' "$E2E_TMP/page.svg" |
+    sed 's/.*matrix(//')
+if [ -z "$matrix" ] || [ "$(wc -l <<<"$matrix")" != 1 ]; then
+    e2e_fail "no single placed image in the SVG"
+fi
+awk -F, -v llx="$llx" -v top="$(awk -v h="$page_height" -v u="$ury" 'BEGIN{print h - u}')" '
+    function off(a, b, tol) { return (a - b > tol || b - a > tol) }
+    {
+        w = $1 * 681; h = $4 * 370; dot = 72 / 1200
+        printf "[e2e] placed at %.3f,%.3f pt, %.3f x %.3f pt; printable area at %s,%s\n",
+            $5, $6, w, h, llx, top > "/dev/stderr"
+        if ($2 != 0 || $3 != 0) exit 1
+        if (off(w, 8513 * dot, 0.005) || off(h, 4625 * dot, 0.005)) exit 1
+        if (off($5, llx, dot) || off($6, top, dot)) exit 1
+    }' <<<"$matrix" || e2e_fail "the picture is not at the printable area's corner at 8513 x 4625 dots"
+
+# The printed pixels are the window's: the image taken out of the PDF equals a screenshot.
+pdfimages -png "$pdf" "$E2E_TMP/printed"
+differing=$(compare -metric AE "$E2E_TMP/printed-000.png" "$E2E_TMP/window.png" null: 2>&1 || true)
+cp "$E2E_TMP/printed-000.png" "$artifacts/printed-window.png"
+[ "$differing" = 0 ] || e2e_fail "$differing pixels of the printed picture differ from the window"
+e2e_log "打印: one page, one lossless 681x370 image at the printable corner, the window's pixels"
+
+# --- 打印 with no default printer --------------------------------------------------------
+e2e_click "$wid" "$close_x" "$close_y"
+e2e_wait_app_exit
+cups_remove_queue TestPDF
+cups_add_pdf_queue Other "$work/out/Other.pdf"
+if lpstat -d 2>/dev/null | grep -q 'system default destination:'; then
+    e2e_fail "still a default printer: $(lpstat -d)"
+fi
+printed_before=$(md5sum <"$pdf")
+
+e2e_start_app "$VELMOR"
+wid=$(e2e_wait_window Velmor)
+for attempt in 1 2; do
+    e2e_click "$wid" "$print_x" "$print_y"
+    box=$(e2e_wait_window Velmor1.0)
+    sleep 0.2
+    e2e_screenshot "$box" "$E2E_TMP/no-printer-$attempt.png"
+    xdotool key --clearmodifiers Return
+    e2e_wait_window_gone Velmor1.0
+done
+cp "$E2E_TMP/no-printer-1.png" "$artifacts/no-default-printer.png"
+
+# The box's text, checked against the same box showing the expected message (and, so that the
+# comparison is known to see text, against one showing another message).
+reference_box() {
+    local message=$1 file=$2 pid helper_box
+    "$error_box" "$message" >"$E2E_TMP/helper.log" 2>&1 &
+    pid=$!
+    helper_box=$(e2e_wait_window Velmor1.0)
+    sleep 0.2
+    e2e_screenshot "$helper_box" "$file"
+    xdotool key --clearmodifiers Return
+    wait "$pid" || e2e_fail "velmor_error_box ended with $?"
+}
+e2e_click "$wid" "$close_x" "$close_y"
+e2e_wait_app_exit
+reference_box "There is no default printer currently selected" "$E2E_TMP/expected-box.png"
+reference_box "Printer selected is not valid" "$E2E_TMP/other-box.png"
+for attempt in 1 2; do
+    differing=$(compare -metric AE "$E2E_TMP/no-printer-$attempt.png" "$E2E_TMP/expected-box.png" \
+        null: 2>&1 || true)
+    [ "$differing" = 0 ] ||
+        e2e_fail "打印 $attempt did not show 'There is no default printer currently selected.'"
+done
+differing=$(compare -metric AE "$E2E_TMP/no-printer-1.png" "$E2E_TMP/other-box.png" null: 2>&1 ||
+    true)
+[ "$differing" != 0 ] || e2e_fail "the box comparison does not tell messages apart"
+
+if lpstat -W all -o 2>/dev/null | grep -qv '^TestPDF-'; then
+    e2e_fail "a job was sent: $(lpstat -W all -o)"
+fi
+[ ! -e "$work/out/Other.pdf" ] || e2e_fail "something was printed on Other"
+[ "$(md5sum <"$pdf")" = "$printed_before" ] || e2e_fail "the old output changed"
+e2e_log "打印 without a default printer: the message, twice, and nothing printed"
+e2e_log "times: save ${save_ms} ms and ${save2_ms} ms, print ${print_ms} ms"
