@@ -1,5 +1,6 @@
 // The report file's bytes: line breaks, code page 936 and the GB18030 fallback. glibc's iconv
 // serves as an independent table of both encodings.
+#include <QFile>
 #include <QStringDecoder>
 #include <QTest>
 
@@ -13,38 +14,13 @@ using velmor::EncodeReportText;
 
 namespace {
 
-// The report for the window's default inputs, as the report box holds it after 计算.
-const char16_t* const kDefaultReport[] = {
-    u"本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数",
-    u"=======直流参数======",
-    u"基极静态电位VB=1.5V",
-    u"发射极静态电位VE=0.8V",
-    u"发射极静态电流IE=0.008A",
-    u"基极-发射极内阻rbe=92.6153846153846omh",
-    u"基极静态电流IB=0.00755813953488372A",
-    u"集电极静态电流IC=0.0155581395348837A",
-    u"集电极静态电位VC=-12.5581395348837V",
-    u"晶体管基极-发射极压降VBE=0.7V",
-    u"集电极-发射极静态电位差VCE=-13.3581395348837V",
-    u"集电极-基极静态电位差VCB=-14.0581395348837V",
-    u"=====交流参数========",
-    u"输入电阻ri=90.9310615672769omh",
-    u"输出电阻ro=1.96078431372549omh",
-    u"=======直流参数======",
-    u"基极静态电位VB=1.5V",
-    u"发射极静态电位VE=1.2V",
-    u"发射极静态电流IE=0.012A",
-    u"基极-发射极内阻rbe=138.923076923077omh",
-    u"基极静态电流IB=0.00215946843853821A",
-    u"集电极静态电流IC=0.0141594684385382A",
-    u"集电极静态电位VC=-11.1594684385382V",
-    u"晶体管基极-发射极压降VBE=0.3V",
-    u"集电极-发射极静态电位差VCE=-12.3594684385382V",
-    u"集电极-基极静态电位差VCB=-12.6594684385382V",
-    u"=====交流参数========",
-    u"输入电阻ri=135.167499925156omh",
-    u"输出电阻ro=1.96078431372549omh",
-};
+// The report for the window's default inputs, one line per line (UTF-8, LF), as the
+// calculation's tests know it.
+QStringList DefaultReportLines() {
+    QFile file(QStringLiteral(VELMOR_DEFAULT_REPORT));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
 
 // text converted by glibc's iconv, or nothing when the encoding lacks a character.
 std::optional<QByteArray> Iconv(const char* encoding, const QString& text) {
@@ -82,11 +58,13 @@ class ReportTextTest : public QObject {
 };
 
 void ReportTextTest::defaultReportIsGbkWithCrLf() {
+    const QStringList lines = DefaultReportLines();
+    QCOMPARE(lines.size(), 29);
+    // The report box holds every line followed by a line break.
     QString memo;
     QByteArray expected;
     qsizetype gbkLength = 0;
-    for (const char16_t* line : kDefaultReport) {
-        const QString text = QString::fromUtf16(line);
+    for (const QString& text : lines) {
         memo += text + u'\n';
         const std::optional<QByteArray> gbk = Iconv("CP936", text);
         QVERIFY2(gbk, qPrintable(text));
