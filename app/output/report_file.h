@@ -15,7 +15,7 @@ namespace velmor {
 //
 // Raises CannotCreateFileError(path) when the file cannot be created or replaced (missing folder,
 // no permission for the folder, an existing file without write permission - also for root, as a
-// read-only file is on the home system - or a name the file system refuses), and
+// read-only file is on Windows - or a name the file system refuses), and
 // StreamWriteError when the data cannot all be written (a full disk, a file-size limit).
 void WriteReportFile(const QString& path, const QByteArray& bytes);
 

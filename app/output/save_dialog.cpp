@@ -18,7 +18,7 @@ QString QtNameFilter(const FileFilter& filter) {
     QStringList patterns;
     for (QStringView pattern : QStringView(filter.pattern).split(u';', Qt::SkipEmptyParts)) {
         pattern = pattern.trimmed();
-        // In the home system's dialogs "*.*" also matches names without a dot.
+        // In Windows file dialogs "*.*" also matches names without a dot.
         patterns.append(pattern == u"*.*" ? QStringLiteral("*") : pattern.toString());
     }
     return filter.description + QStringLiteral(" (") + patterns.join(u' ') + u')';

@@ -95,8 +95,8 @@ bool WindowPrinter::PaintPicture(QPrinter& printer, const QImage& picture, const
     // Qt's PDF output, which CUPS jobs go through, stores images as JPEG unless told otherwise.
     painter.setRenderHint(QPainter::LosslessImageRendering);
     painter.drawImage(target, picture);
-    // The job is submitted here; like the end of a job on the home system, its outcome is not
-    // reported.
+    // The job is submitted here. A failed submission is not reported: the page has been drawn,
+    // and what the print system does with it is its own affair, as with any spooler.
     painter.end();
     return true;
 }
