@@ -55,10 +55,11 @@ trap e2e_cleanup EXIT
 
 # Starts Xvfb on a free display (it picks the number and writes it to a pipe) with one
 # 1280 × 1024 × 24 screen, and exports DISPLAY. No window manager runs: windows have no frame
-# and stay where the program puts them.
+# and stay where the program puts them. -noreset keeps the server up when its last client
+# leaves, so a program started again right after another one ends can still connect.
 e2e_start_xvfb() {
     local displayfile="$E2E_TMP/display" i
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$displayfile" \
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$displayfile" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
     for i in $(seq 1 100); do

@@ -33,10 +33,8 @@ export LC_ALL=C.UTF-8
 
 # The CUPS server is stopped by its PID before lib.sh cleans up the rest, which takes the
 # script's exit status from $? (hence set +e: "(exit N)" would end the trap under set -e).
-keepalive_pid=""
 # shellcheck disable=SC2154 # e2e_status is assigned inside the trap itself
-trap 'e2e_status=$?; cups_stop; [ -z "$keepalive_pid" ] || kill "$keepalive_pid" 2>/dev/null
-      set +e; (exit $e2e_status); e2e_cleanup' EXIT
+trap 'e2e_status=$?; cups_stop; set +e; (exit $e2e_status); e2e_cleanup' EXIT
 
 # Points inside the window: the group box starts at (8, 8); these are the buttons' centres.
 calc_x=389 calc_y=276     # 计算
@@ -115,10 +113,6 @@ cups_add_pdf_queue TestPDF "$work/out/TestPDF.pdf" default
 e2e_log "CUPS at $CUPS_SERVER, default queue $(lpstat -d)"
 
 e2e_start_xvfb
-# Xvfb resets when its last client leaves and refuses connections meanwhile; the program is
-# started again below, so one client (owning a selection nobody else uses) stays connected.
-printf keepalive | xclip -quiet -selection secondary -i >/dev/null 2>&1 &
-keepalive_pid=$!
 e2e_start_app "$VELMOR"
 wid=$(e2e_wait_window Velmor)
 

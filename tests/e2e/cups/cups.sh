@@ -61,7 +61,8 @@ CONF
     export CUPS_SERVER=$cups_dir/cups.sock
     local _
     for _ in $(seq 1 200); do
-        if lpstat -r >/dev/null 2>&1; then return 0; fi
+        # lpstat -r exits with 0 either way: only its answer tells.
+        if [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ]; then return 0; fi
         if ! kill -0 "$cups_pid" 2>/dev/null; then break; fi
         sleep 0.05
     done
