@@ -25,6 +25,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# The program alone needs neither the test frameworks nor the benchmark library.
+options=(-DBUILD_TESTING=OFF -DVELMOR_WITH_BENCH=OFF)
+[ "$what" = tests ] && options=(-DBUILD_TESTING=ON -DVELMOR_WITH_BENCH=ON)
+
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$root/build" -j "$jobs"
