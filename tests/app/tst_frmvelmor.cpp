@@ -1,94 +1,69 @@
-// The main window as a user meets it: its controls, the calculation into the report box, the
-// errors shown for bad input and arithmetic faults, the keyboard, and closing.
-#include <QAccessible>
-#include <QApplication>
-#include <QFontInfo>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QStatusBar>
-#include <QTextBlock>
-#include <QTextLayout>
+// The main window as a user meets it: its controls, 计算 into the report box, the error box
+// and its guard, the keyboard, and closing.
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
+#include <stdexcept>
 
 #include "application.h"
 #include "frmvelmor.h"
-#include "locale_separator.h"
-#include "message_box_watcher.h"
+#include "handler_guard.h"
 #include "number_text.h"
 
-namespace {
-
-// The report for the default inputs, line for line.
-const QStringList kDefaultReport{
-    QStringLiteral("本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数"),
-    QStringLiteral("=======直流参数======"),
-    QStringLiteral("基极静态电位VB=1.5V"),
-    QStringLiteral("发射极静态电位VE=0.8V"),
-    QStringLiteral("发射极静态电流IE=0.008A"),
-    QStringLiteral("基极-发射极内阻rbe=92.6153846153846omh"),
-    QStringLiteral("基极静态电流IB=0.00755813953488372A"),
-    QStringLiteral("集电极静态电流IC=0.0155581395348837A"),
-    QStringLiteral("集电极静态电位VC=-12.5581395348837V"),
-    QStringLiteral("晶体管基极-发射极压降VBE=0.7V"),
-    QStringLiteral("集电极-发射极静态电位差VCE=-13.3581395348837V"),
-    QStringLiteral("集电极-基极静态电位差VCB=-14.0581395348837V"),
-    QStringLiteral("=====交流参数========"),
-    QStringLiteral("输入电阻ri=90.9310615672769omh"),
-    QStringLiteral("输出电阻ro=1.96078431372549omh"),
-    QStringLiteral("=======直流参数======"),
-    QStringLiteral("基极静态电位VB=1.5V"),
-    QStringLiteral("发射极静态电位VE=1.2V"),
-    QStringLiteral("发射极静态电流IE=0.012A"),
-    QStringLiteral("基极-发射极内阻rbe=138.923076923077omh"),
-    QStringLiteral("基极静态电流IB=0.00215946843853821A"),
-    QStringLiteral("集电极静态电流IC=0.0141594684385382A"),
-    QStringLiteral("集电极静态电位VC=-11.1594684385382V"),
-    QStringLiteral("晶体管基极-发射极压降VBE=0.3V"),
-    QStringLiteral("集电极-发射极静态电位差VCE=-12.3594684385382V"),
-    QStringLiteral("集电极-基极静态电位差VCB=-12.6594684385382V"),
-    QStringLiteral("=====交流参数========"),
-    QStringLiteral("输入电阻ri=135.167499925156omh"),
-    QStringLiteral("输出电阻ro=1.96078431372549omh"),
+struct ShownBox {
+    QString title, text;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    qsizetype buttonCount;
+    Qt::TextFormat format;
+    bool mouseGrabbed;
 };
 
-// The box's text for these lines: each one followed by a line break.
-QString BoxText(const QStringList& lines) {
-    QString text;
-    for (const QString& line : lines) text += line + u'\n';
-    return text;
-}
-
-const QStringList kEditNames{"EditR1", "EditR2", "EditR3",  "EditR4",
-                             "EditC1", "EditC2", "EditVcc", "EditBeta"};
-
-}  // namespace
+// While it lives, answers every modal message box with OK and keeps what the box showed.
+struct MessageBoxWatcher {
+    QList<ShownBox> boxes;
+    QTimer timer;
+    MessageBoxWatcher() {
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) return;
+            boxes.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                          box->buttons().size(), box->textFormat(),
+                          QWidget::mouseGrabber() != nullptr});
+            box->done(QMessageBox::Ok);
+        });
+        timer.start(5);
+    }
+};
 
 class TestFrmVelmor : public QObject {
     Q_OBJECT
 
-  private:
-    template <typename T>
+    std::unique_ptr<TFrmVelmor> window_;
+    QStringList report_;  // the report for the default inputs, as the calculation's tests know it
+
+    template <typename T = QWidget>
     T* Find(const QString& name) const {
         T* child = window_->findChild<T*>(name);
-        if (child == nullptr)
-            qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
+        if (child == nullptr) qFatal("no control named %s", qPrintable(name));
         return child;
     }
     QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
-    QPlainTextEdit* Memo() const { return Find<QPlainTextEdit>(QStringLiteral("Memo")); }
-    void ClickCalc() const { QTest::mouseClick(Find<QPushButton>("BitBtnCalc"), Qt::LeftButton); }
-
-    std::unique_ptr<TFrmVelmor> window_;
+    QPlainTextEdit* Memo() const { return Find<QPlainTextEdit>("Memo"); }
+    void ClickCalc() const { QTest::mouseClick(Find("BitBtnCalc"), Qt::LeftButton); }
+    static void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+    // The box's text for the report's first lines: each one followed by a line break.
+    QString Report(qsizetype lines) const { return report_.first(lines).join(u'\n') + u'\n'; }
 
   private slots:
-    void initTestCase() { velmor::SetUpApplication(); }
-
+    void initTestCase() {
+        velmor::SetUpApplication();
+        QFile file(QFINDTESTDATA("../calc/default_report.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        report_ = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(report_.size(), 29);
+    }
     void init() {
         window_ = std::make_unique<TFrmVelmor>();
         window_->show();
@@ -96,357 +71,236 @@ class TestFrmVelmor : public QObject {
     }
     void cleanup() { window_.reset(); }
 
-    // --- Layout -----------------------------------------------------------------------------
-
-    void window() {
-        QCOMPARE(window_->objectName(), QStringLiteral("FrmVelmor"));
-        QCOMPARE(window_->metaObject()->className(), "TFrmVelmor");
-        QCOMPARE(window_->windowTitle(), QStringLiteral("Velmor"));
-        QCOMPARE(window_->size(), QSize(681, 370));
-        QCOMPARE(window_->minimumSize(), QSize(681, 370));
-        QCOMPARE(window_->maximumSize(), QSize(681, 370));
-        QCOMPARE(window_->pos(), QPoint(441, 482));
-        const Qt::WindowFlags flags = window_->windowFlags();
-        QVERIFY(flags.testFlag(Qt::WindowCloseButtonHint));
-        QVERIFY(flags.testFlag(Qt::WindowSystemMenuHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
-        QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
-    }
-
+    // Every control and the window: parent, place and size, caption or text, and the name a
+    // screen reader speaks (an edit box's label, a button's caption).
     void controls_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("parent");
         QTest::addColumn<QRect>("geometry");
         QTest::addColumn<QString>("text");
-        auto row = [](const char* name, const char* cls, const char* parent, QRect geometry,
-                      const QString& text) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(cls)
-                                << QString::fromLatin1(parent) << geometry << text;
+        QTest::addColumn<QString>("spoken");
+        auto row = [](const char* name, const char* parent, QRect geometry, const char* text,
+                      const char* spoken = "") {
+            QTest::newRow(name) << name << parent << geometry << text << spoken;
         };
-        row("GroupBox1", "QGroupBox", "FrmVelmor", {8, 8, 665, 305}, "Velmor");
-        row("Image1", "QLabel", "GroupBox1", {8, 24, 223, 265}, "");
-        row("Label1", "QLabel", "GroupBox1", {248, 24, 66, 12}, QStringLiteral("R1（omh）："));
-        row("Label2", "QLabel", "GroupBox1", {248, 48, 54, 12}, QStringLiteral("R2(omh)："));
-        row("Label3", "QLabel", "GroupBox1", {248, 72, 54, 12}, QStringLiteral("R3(omh)："));
-        row("Label4", "QLabel", "GroupBox1", {248, 104, 54, 12}, QStringLiteral("R4(omh)："));
-        row("Label5", "QLabel", "GroupBox1", {248, 136, 48, 12}, QStringLiteral("C1(uF)："));
-        row("Label6", "QLabel", "GroupBox1", {248, 160, 48, 12}, QStringLiteral("C2(uF)："));
-        row("Label7", "QLabel", "GroupBox1", {248, 184, 48, 12}, QStringLiteral("Vcc(V)："));
-        row("Label8", "QLabel", "GroupBox1", {248, 208, 36, 12}, QStringLiteral("Beta："));
-        row("Label9", "QLabel", "GroupBox1", {248, 232, 186, 12},
-            QStringLiteral("NPN管Vcc输入正数，PNP管输入负数"));
-        row("EditR1", "QLineEdit", "GroupBox1", {312, 18, 121, 20}, "10E3");
-        row("EditR2", "QLineEdit", "GroupBox1", {304, 43, 121, 20}, "1E3");
-        row("EditR3", "QLineEdit", "GroupBox1", {304, 64, 121, 20}, "10E3");
-        row("EditR4", "QLineEdit", "GroupBox1", {304, 96, 121, 20}, "100");
-        row("EditC1", "QLineEdit", "GroupBox1", {296, 128, 121, 20}, "47");
-        row("EditC2", "QLineEdit", "GroupBox1", {296, 152, 121, 20}, "100");
-        row("EditVcc", "QLineEdit", "GroupBox1", {296, 176, 121, 20}, "3");
-        row("EditBeta", "QLineEdit", "GroupBox1", {288, 200, 121, 20}, "50");
-        row("BitBtnCalc", "QPushButton", "GroupBox1", {344, 256, 75, 25}, QStringLiteral("计算"));
-        row("Memo", "QPlainTextEdit", "GroupBox1", {440, 16, 217, 249}, "");
-        row("BitBtnPrint", "QPushButton", "GroupBox1", {264, 256, 75, 25}, QStringLiteral("打印"));
-        row("BitBtn2", "QPushButton", "GroupBox1", {576, 272, 75, 25}, QStringLiteral("保存"));
-        row("BitBtn1", "QPushButton", "FrmVelmor", {304, 320, 75, 25}, QStringLiteral("关闭"));
-        row("StatusBar1", "QStatusBar", "FrmVelmor", {0, 351, 681, 19}, "");
+        row("FrmVelmor", "", {441, 482, 681, 370}, "Velmor");
+        row("GroupBox1", "FrmVelmor", {8, 8, 665, 305}, "Velmor");
+        row("Image1", "GroupBox1", {8, 24, 223, 265}, "");
+        row("Label1", "GroupBox1", {248, 24, 66, 12}, "R1（omh）：");
+        row("Label2", "GroupBox1", {248, 48, 54, 12}, "R2(omh)：");
+        row("Label3", "GroupBox1", {248, 72, 54, 12}, "R3(omh)：");
+        row("Label4", "GroupBox1", {248, 104, 54, 12}, "R4(omh)：");
+        row("Label5", "GroupBox1", {248, 136, 48, 12}, "C1(uF)：");
+        row("Label6", "GroupBox1", {248, 160, 48, 12}, "C2(uF)：");
+        row("Label7", "GroupBox1", {248, 184, 48, 12}, "Vcc(V)：");
+        row("Label8", "GroupBox1", {248, 208, 36, 12}, "Beta：");
+        row("Label9", "GroupBox1", {248, 232, 186, 12}, "NPN管Vcc输入正数，PNP管输入负数");
+        row("EditR1", "GroupBox1", {312, 18, 121, 20}, "10E3", "R1（omh）：");
+        row("EditR2", "GroupBox1", {304, 43, 121, 20}, "1E3", "R2(omh)：");
+        row("EditR3", "GroupBox1", {304, 64, 121, 20}, "10E3", "R3(omh)：");
+        row("EditR4", "GroupBox1", {304, 96, 121, 20}, "100", "R4(omh)：");
+        row("EditC1", "GroupBox1", {296, 128, 121, 20}, "47", "C1(uF)：");
+        row("EditC2", "GroupBox1", {296, 152, 121, 20}, "100", "C2(uF)：");
+        row("EditVcc", "GroupBox1", {296, 176, 121, 20}, "3", "Vcc(V)：");
+        row("EditBeta", "GroupBox1", {288, 200, 121, 20}, "50", "Beta：");
+        row("BitBtnCalc", "GroupBox1", {344, 256, 75, 25}, "计算", "计算");
+        row("Memo", "GroupBox1", {440, 16, 217, 249}, "");
+        row("BitBtnPrint", "GroupBox1", {264, 256, 75, 25}, "打印", "打印");
+        row("BitBtn2", "GroupBox1", {576, 272, 75, 25}, "保存", "保存");
+        row("BitBtn1", "FrmVelmor", {304, 320, 75, 25}, "关闭", "关闭");
+        row("StatusBar1", "FrmVelmor", {0, 351, 681, 19}, "");
     }
     void controls() {
         QFETCH(QString, name);
-        QFETCH(QString, className);
         QFETCH(QString, parent);
         QFETCH(QRect, geometry);
         QFETCH(QString, text);
-        auto* control = Find<QWidget>(name);
-        QCOMPARE(QString::fromLatin1(control->metaObject()->className()), className);
-        QCOMPARE(control->parentWidget()->objectName(), parent);
-        QCOMPARE(control->geometry(), geometry);
+        QFETCH(QString, spoken);
+        QWidget* control = name == window_->objectName() ? window_.get() : Find(name);
+        QCOMPARE(control->parentWidget() ? control->parentWidget()->objectName() : "", parent);
+        QCOMPARE(QRect(control->pos(), control->size()), geometry);
         QVERIFY(control->isVisible());
-        QString shown;
-        if (auto* label = qobject_cast<QLabel*>(control)) shown = label->text();
-        if (auto* edit = qobject_cast<QLineEdit*>(control)) shown = edit->text();
-        if (auto* button = qobject_cast<QPushButton*>(control)) shown = button->text();
-        if (auto* group = qobject_cast<QGroupBox*>(control)) shown = group->title();
-        if (auto* memo = qobject_cast<QPlainTextEdit*>(control)) shown = memo->toPlainText();
-        QCOMPARE(shown, text);
-    }
-
-    // "宋体" at 12 pixels, found through the program's own substitution.
-    void fonts() {
-        const QFont font = window_->font();
-        QCOMPARE(font.family(), QStringLiteral("宋体"));
-        for (const QString& name : {QStringLiteral("EditR1"), QStringLiteral("Label9"),
-                                    QStringLiteral("Memo"), QStringLiteral("BitBtn1")}) {
-            const QFontInfo info(Find<QWidget>(name)->font());
-            QCOMPARE(info.pixelSize(), 12);
-            QVERIFY2(info.family().startsWith(QStringLiteral("AR PL UMing")) ||
-                         info.family() == QStringLiteral("WenQuanYi Micro Hei"),
-                     qPrintable(name + QStringLiteral(": ") + info.family()));
+        const char* property = control->isWindow()                      ? "windowTitle"
+                               : qobject_cast<QGroupBox*>(control)      ? "title"
+                               : qobject_cast<QPlainTextEdit*>(control) ? "plainText"
+                                                                        : "text";
+        QCOMPARE(control->property(property).toString(), text);
+        if (!spoken.isEmpty())
+            QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name),
+                     spoken);
+        if (control->isWindow()) {  // fixed size; a close box, no minimise or maximise box
+            QCOMPARE(control->minimumSize(), control->maximumSize());
+            QCOMPARE(
+                control->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+                Qt::WindowFlags(Qt::WindowCloseButtonHint));
         }
-        const QFont barFont = Find<QStatusBar>("StatusBar1")->font();
-        QCOMPARE(barFont.family(), QApplication::font("QStatusBar").family());
-        QVERIFY(barFont.family() != QStringLiteral("宋体"));
     }
 
-    void statusBar() {
+    // "宋体" resolves to a Ming face at 12 pixels; the status bar keeps the desktop's font.
+    void fontsAndStatusBar() {
+        for (const char* name : {"EditR1", "Label9", "Memo", "BitBtn1"}) {
+            const QFontInfo info(Find(name)->font());
+            QCOMPARE(info.pixelSize(), 12);
+            QVERIFY2(info.family().startsWith("AR PL UMing"), qPrintable(info.family()));
+        }
         auto* bar = Find<QStatusBar>("StatusBar1");
+        QVERIFY(bar->font().family() != QStringLiteral("宋体"));
         QVERIFY(!bar->isSizeGripEnabled());
         const QList<QLabel*> panels = bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
         QCOMPARE(panels.size(), 2);
         QCOMPARE(panels[0]->text(), QStringLiteral("就绪"));
         QCOMPARE(panels[0]->width(), 50);
-        QVERIFY(!panels[1]->text().isEmpty());
-        QVERIFY(panels[1]->x() > panels[0]->geometry().right());
         QVERIFY(panels[1]->geometry().right() > bar->width() - 20);
     }
 
-    // The schematic's light-yellow background lets the window's face colour through; its
-    // blue lines stay.
+    // The schematic's light-yellow background lets the group box's face through.
     void schematicIsTransparent() {
-        auto* image = Find<QLabel>("Image1");
-        QCOMPARE(image->pixmap().size(), QSize(223, 265));
         const QImage shot = window_->grab().toImage();
-        const QPoint origin = image->mapTo(window_.get(), QPoint(0, 0));
-        // The group box's own face, just left of the picture.
+        const QPoint origin = Find("Image1")->mapTo(window_.get(), QPoint(0, 0));
         const QColor face = shot.pixelColor(origin + QPoint(-3, 264));
         QVERIFY(face != QColor(255, 255, 232));
         QCOMPARE(shot.pixelColor(origin + QPoint(0, 264)), face);
         QCOMPARE(shot.pixelColor(origin + QPoint(1, 1)), face);
-        // The left edge of R1's body, a blue line.
-        QCOMPARE(shot.pixelColor(origin + QPoint(51, 60)), QColor(0, 0, 255));
+        QCOMPARE(shot.pixelColor(origin + QPoint(51, 60)), QColor(0, 0, 255));  // R1's outline
     }
 
-    void pictureFiles() {
-        QFile schematic(QStringLiteral(":/schematic.bmp"));
-        QVERIFY(schematic.open(QIODevice::ReadOnly));
-        const QByteArray header = schematic.read(30);
-        QCOMPARE(header.left(2), QByteArray("BM"));
-        QCOMPARE(qFromLittleEndian<quint16>(header.constData() + 28), quint16(24));
-        const QImage picture(QStringLiteral(":/schematic.bmp"));
-        QCOMPARE(picture.size(), QSize(223, 265));
-        QCOMPARE(picture.pixelColor(0, 264), QColor(255, 255, 232));
-
-        const QImage icon(QStringLiteral(":/velmor.png"));
-        QCOMPARE(icon.size(), QSize(32, 32));
-        QCOMPARE(icon.format(), QImage::Format_Indexed8);
-        QVERIFY(icon.colorCount() <= 16);
-    }
-
-    // The exit glyph beside "关闭", with a grey look when the button is disabled.
-    void exitGlyph() {
-        auto* close = Find<QPushButton>("BitBtn1");
-        QCOMPARE(close->iconSize(), QSize(18, 18));
-        const QImage normal = close->icon().pixmap(QSize(18, 18), 1.0).toImage();
-        const QImage grey = close->icon().pixmap(QSize(18, 18), 1.0, QIcon::Disabled).toImage();
-        QCOMPARE(normal.size(), QSize(18, 18));
-        // A pixel of the green exit sign, and the same pixel in the disabled look.
-        QCOMPARE(normal.pixelColor(4, 1), QColor(0, 128, 0));
-        const QColor disabled = grey.pixelColor(4, 1);
-        QCOMPARE(disabled.red(), disabled.green());
-        QCOMPARE(disabled.green(), disabled.blue());
-        for (const char* name : {"BitBtnCalc", "BitBtnPrint", "BitBtn2"})
-            QVERIFY2(Find<QPushButton>(name)->icon().isNull(), name);
-    }
-
-    // --- Calculate ---------------------------------------------------------------------------
-
+    // 计算 twice: the box is cleared each time. Long lines wrap on screen only.
     void defaultReport() {
         MessageBoxWatcher watcher;
-        ClickCalc();
-        QCOMPARE(Memo()->toPlainText(), BoxText(kDefaultReport));
-        // Again with the same inputs: the box is cleared first, not added to.
-        ClickCalc();
-        QCOMPARE(Memo()->toPlainText(), BoxText(kDefaultReport));
-        QVERIFY(watcher.Boxes().isEmpty());
-    }
-
-    // Long lines wrap at the box's width on screen only.
-    void reportWrapsSoftly() {
-        ClickCalc();
-        const QTextDocument* document = Memo()->document();
-        QCOMPARE(document->blockCount(), kDefaultReport.size() + 1);
-        bool wrapped = false;
-        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
-            wrapped = wrapped || block.layout()->lineCount() > 1;
-        QVERIFY(wrapped);
+        for (int i = 0; i < 2; ++i) {
+            ClickCalc();
+            QCOMPARE(Memo()->toPlainText(), Report(29));
+        }
+        QVERIFY(watcher.boxes.isEmpty());
+        QVERIFY(Memo()->document()->lineCount() > Memo()->blockCount());  // wrapped on screen
         QVERIFY(!Memo()->horizontalScrollBar()->isVisible());
         QVERIFY(Memo()->verticalScrollBar()->isVisible());
     }
 
-    void badBetaText() {
-        ClickCalc();
-        Edit("EditBeta")->setText(QStringLiteral("5O"));
+    // With a "?" after every default, 计算 quotes the first bad box (R1 … Beta) and leaves the
+    // report; the focus is back, and mending that box brings up the next (R1 and R3 both read
+    // "10E3", so a swap shows up here). Beta = -1 stops the report after ro.
+    void errors() {
+        const QStringList names{"EditR1", "EditR2", "EditR3",  "EditR4",
+                                "EditC1", "EditC2", "EditVcc", "EditBeta"};
         MessageBoxWatcher watcher;
         ClickCalc();
-        QCOMPARE(watcher.Boxes().size(), 1);
-        QCOMPARE(watcher.Boxes().front().text,
-                 QStringLiteral("'5O' is not a valid floating point value."));
-        QCOMPARE(watcher.Boxes().front().title, QStringLiteral("Velmor1.0"));
-        QCOMPARE(watcher.Boxes().front().icon, QMessageBox::Critical);
-        QCOMPARE(Memo()->toPlainText(), BoxText(kDefaultReport));
-        QCOMPARE(Edit("EditBeta")->text(), QStringLiteral("5O"));
-    }
-
-    // The boxes are read in the order R1 … Beta: with every box bad, the first bad one is
-    // quoted; mending it brings up the next.
-    void boxesAreReadInOrder() {
-        for (const QString& name : kEditNames) Edit(name)->setText(u' ' + name + u'?');
-        for (const QString& name : kEditNames) {
-            MessageBoxWatcher watcher;
+        for (const QString& name : names) Edit(name)->setText(Edit(name)->text() + u'?');
+        for (qsizetype i = 0; i < names.size(); ++i) {
             ClickCalc();
-            QCOMPARE(watcher.Boxes().size(), 1);
-            QCOMPARE(watcher.Boxes().front().text,
-                     QStringLiteral("' ") + name +
-                         QStringLiteral("?' is not a valid floating point value."));
-            Edit(name)->setText(QStringLiteral("1"));
+            QCOMPARE(watcher.boxes.size(), i + 1);
+            QCOMPARE(watcher.boxes.back().text,
+                     u'\'' + Edit(names[i])->text() + "' is not a valid floating point value.");
+            QCOMPARE(Memo()->toPlainText(), Report(29));
+            QCoreApplication::processEvents();
+            QCOMPARE(QApplication::activeWindow(), window_.get());
+            QCOMPARE(QApplication::focusWidget(), Find("BitBtnCalc"));
+            Edit(names[i])->setText(Edit(names[i])->text().chopped(1));
         }
-        QVERIFY(Memo()->toPlainText().isEmpty());
-    }
-
-    void betaMinusOneStopsAtOutputResistance() {
-        Edit("EditBeta")->setText(QStringLiteral("-1"));
-        MessageBoxWatcher watcher;
+        Edit("EditBeta")->setText("-1");
         ClickCalc();
-        QCOMPARE(watcher.Boxes().size(), 1);
-        QCOMPARE(watcher.Boxes().front().text, QStringLiteral("Floating point division by zero."));
-        QCOMPARE(Memo()->toPlainText(), BoxText(kDefaultReport.mid(0, 14)));
+        QCOMPARE(watcher.boxes.size(), names.size() + 1);
+        QCOMPARE(watcher.boxes.back().text, QStringLiteral("Floating point division by zero."));
+        QCOMPARE(Memo()->toPlainText(), Report(14));
     }
 
-    void twoErrorsInARow() {
-        MessageBoxWatcher watcher;
-        Edit("EditC1")->setText(QStringLiteral("abc"));
-        ClickCalc();
-        QCOMPARE(watcher.Boxes().size(), 1);
-        // The window is usable between the two: active again, with the focus where it was.
-        QCoreApplication::processEvents();
-        QCOMPARE(QApplication::activeWindow(), window_.get());
-        QCOMPARE(QApplication::focusWidget(), Find<QWidget>("BitBtnCalc"));
-        QTest::mouseClick(Edit("EditC2"), Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), Edit("EditC2"));
-        Edit("EditC1")->setText(QStringLiteral("47"));
-        Edit("EditC2")->setText(QString());
-        ClickCalc();
-        QCOMPARE(watcher.Boxes().size(), 2);
-        QCOMPARE(watcher.Boxes().at(0).text,
-                 QStringLiteral("'abc' is not a valid floating point value."));
-        QCOMPARE(watcher.Boxes().at(1).text,
-                 QStringLiteral("'' is not a valid floating point value."));
-    }
-
-    void noLengthLimit() {
-        const QString longText(40000, u'1');
-        Edit("EditR4")->setText(longText);
-        QCOMPARE(Edit("EditR4")->text().size(), longText.size());
-    }
-
-    // The separator comes from the locale, again whenever Qt reports a change.
     void decimalSeparatorFollowsLocale() {
-        QCOMPARE(velmor::DecimalSeparatorOf(QLocale::c()), '.');
-        QCOMPARE(velmor::DecimalSeparatorOf(QLocale(QLocale::German, QLocale::Germany)), ',');
-        QCOMPARE(velmor::DecimalSeparatorOf(QLocale(QLocale::French, QLocale::France)), ',');
-        // "٫" is two bytes: not a one-byte separator.
-        const QLocale arabic(QLocale::Arabic, QLocale::Egypt);
-        QCOMPARE(arabic.decimalPoint().toUtf8().size(), 2);
-        QCOMPARE(velmor::DecimalSeparatorOf(arabic), '.');
-
+        MessageBoxWatcher watcher;
         const QLocale before;
-        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QEvent change(QEvent::LocaleChange);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QCoreApplication::sendEvent(window_.get(), &change);
-        QCOMPARE(velmor::DecimalSeparator(), ',');
-        Edit("EditVcc")->setText(QStringLiteral("3,0"));
+        Edit("EditVcc")->setText("3,0");
         ClickCalc();
-        QCOMPARE(Memo()->toPlainText().split(u'\n').at(2), QStringLiteral("基极静态电位VB=1,5V"));
-
         QLocale::setDefault(before);
         QCoreApplication::sendEvent(window_.get(), &change);
+        QCOMPARE(Memo()->toPlainText().split(u'\n').value(2),
+                 QStringLiteral("基极静态电位VB=1,5V"));
         QCOMPARE(velmor::DecimalSeparator(), '.');
     }
 
-    // --- Keyboard ----------------------------------------------------------------------------
-
-    void tabOrder() {
+    // Tab selects an edit box's text, a click does not; the report box takes typing.
+    void keyboardFocus() {
         const QStringList order{"EditR1",      "EditR2",  "EditR3",     "EditR4", "EditC1",
                                 "EditC2",      "EditVcc", "BitBtnCalc", "Memo",   "EditBeta",
                                 "BitBtnPrint", "BitBtn2", "BitBtn1",    "EditR1"};
         Edit("EditR1")->setFocus(Qt::TabFocusReason);
         QStringList visited{QApplication::focusWidget()->objectName()};
-        for (int i = 1; i < order.size(); ++i) {
-            QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+        while (visited.size() < order.size()) {
+            if (QApplication::focusWidget() == Memo()) Press(Qt::Key_X);
+            Press(Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
+            if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+                QCOMPARE(edit->selectedText(), edit->text());
         }
         QCOMPARE(visited, order);
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("BitBtn1"));
-        // Tab leaves the report box without typing into it.
-        QVERIFY(Memo()->toPlainText().isEmpty());
-    }
-
-    void tabSelectsTextClickDoesNot() {
-        Edit("EditR1")->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), Edit("EditR2"));
-        QCOMPARE(Edit("EditR2")->selectedText(), QStringLiteral("1E3"));
-        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Backtab);
-        QCOMPARE(Edit("EditR1")->selectedText(), QStringLiteral("10E3"));
-
+        QCOMPARE(Memo()->toPlainText(), QStringLiteral("x"));
+        Press(Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), Find("BitBtn1"));
         QTest::mouseClick(Edit("EditR3"), Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), Edit("EditR3"));
         QVERIFY(!Edit("EditR3")->hasSelectedText());
     }
 
-    void enterAndEscDoNothing() {
-        QList<QSignalSpy*> spies;
+    void enterAndEscPressNothing() {
+        int clicks = 0;
         for (QPushButton* button : window_->findChildren<QPushButton*>())
-            spies << new QSignalSpy(button, &QPushButton::clicked);
+            connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
         MessageBoxWatcher watcher;
-        for (const QString& name : kEditNames) {
-            QTest::mouseClick(Edit(name), Qt::LeftButton);
+        for (QLineEdit* edit : window_->findChildren<QLineEdit*>()) {
+            QTest::mouseClick(edit, Qt::LeftButton);
             for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
-                QTest::keyClick(static_cast<QWidget*>(nullptr), key);
+                QTest::keyClick(edit, key);
         }
         QCoreApplication::processEvents();
-        QCOMPARE(spies.size(), 4);
-        for (QSignalSpy* spy : spies) QCOMPARE(spy->count(), 0);
-        qDeleteAll(spies);
+        QCOMPARE(clicks, 0);
         QVERIFY(window_->isVisible());
-        QVERIFY(Memo()->toPlainText().isEmpty());
-        QVERIFY(watcher.Boxes().isEmpty());
+        QVERIFY(watcher.boxes.isEmpty());
     }
 
-    // --- Accessibility ------------------------------------------------------------------------
-
-    void accessibleNames_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("spoken");
-        QTest::newRow("EditR1") << "EditR1" << QStringLiteral("R1（omh）：");
-        QTest::newRow("EditR2") << "EditR2" << QStringLiteral("R2(omh)：");
-        QTest::newRow("EditR3") << "EditR3" << QStringLiteral("R3(omh)：");
-        QTest::newRow("EditR4") << "EditR4" << QStringLiteral("R4(omh)：");
-        QTest::newRow("EditC1") << "EditC1" << QStringLiteral("C1(uF)：");
-        QTest::newRow("EditC2") << "EditC2" << QStringLiteral("C2(uF)：");
-        QTest::newRow("EditVcc") << "EditVcc" << QStringLiteral("Vcc(V)：");
-        QTest::newRow("EditBeta") << "EditBeta" << QStringLiteral("Beta：");
-        QTest::newRow("BitBtnCalc") << "BitBtnCalc" << QStringLiteral("计算");
-        QTest::newRow("BitBtnPrint") << "BitBtnPrint" << QStringLiteral("打印");
-        QTest::newRow("BitBtn2") << "BitBtn2" << QStringLiteral("保存");
-        QTest::newRow("BitBtn1") << "BitBtn1" << QStringLiteral("关闭");
+    // An error leaving a handler: a std::exception's what() (UTF-8), with a full stop after a
+    // last character above '.', or an empty message for anything else; the caption, a stop
+    // icon, one OK button, the text as typed (plain, not markup); a held mouse grab released.
+    void errorBox_data() {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown");
+        auto row = [](const char* name, const char* message, const char* shown) {
+            QTest::newRow(name) << message << shown;
+        };
+        row("letter", "Stream write error", "Stream write error.");
+        row("full stop", "Done.", "Done.");
+        row("exclamation mark", "Stop!", "Stop!");
+        row("parenthesis", "(see above)", "(see above)");
+        row("question mark", "Why?", "Why?.");
+        row("hyphen, below '.'", "x-", "x-");
+        row("slash, above '.'", "x/", "x/.");
+        row("Chinese", "输入电阻", "输入电阻.");
+        row("markup", "'<b>5</b>' is bad", "'<b>5</b>' is bad.");
+        row("empty", "", "");
+        row("not a std::exception", "42", "");
     }
-    void accessibleNames() {
-        QFETCH(QString, name);
-        QFETCH(QString, spoken);
-        // What a screen reader reads for the control that has just got the focus.
-        Find<QWidget>(name)->setFocus(Qt::TabFocusReason);
-        QAccessibleInterface* focused =
-            QAccessible::queryAccessibleInterface(QApplication::focusWidget());
-        QVERIFY(focused != nullptr);
-        QCOMPARE(focused->text(QAccessible::Name), spoken);
+    void errorBox() {
+        QFETCH(QString, message);
+        QFETCH(QString, shown);
+        window_->grabMouse();
+        QCOMPARE(QWidget::mouseGrabber(), window_.get());
+        MessageBoxWatcher watcher;
+        velmor::RunHandler([&message] {
+            if (message == "42") throw 42;
+            throw std::runtime_error(message.toStdString());
+        });
+        QCOMPARE(watcher.boxes.size(), 1);
+        const ShownBox& box = watcher.boxes.front();
+        QCOMPARE(box.text, shown);
+        QCOMPARE(box.title, QStringLiteral("Velmor1.0"));
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(box.buttonCount, 1);
+        QCOMPARE(box.format, Qt::PlainText);
+        QVERIFY(!box.mouseGrabbed);
     }
 
-    // --- Closing -----------------------------------------------------------------------------
-
-    // 关闭, and a close request as the title bar's close box or Alt+F4 sends it: either ends
-    // the event loop with 0, without a question.
+    // 关闭, or a close request (the title bar's close box, Alt+F4): the event loop ends with 0.
     void closingEndsEventLoop_data() {
         QTest::addColumn<bool>("byButton");
         QTest::newRow("关闭") << true;
@@ -454,16 +308,10 @@ class TestFrmVelmor : public QObject {
     }
     void closingEndsEventLoop() {
         QFETCH(bool, byButton);
-        QTimer safety;  // only keeps a broken build from hanging the test run
-        safety.setSingleShot(true);
-        connect(&safety, &QTimer::timeout, [] { QCoreApplication::exit(99); });
-        safety.start(30000);
-        if (byButton)
-            QTimer::singleShot(0, Find<QPushButton>("BitBtn1"), &QPushButton::click);
-        else
-            QTimer::singleShot(0, window_.get(), &QWidget::close);
+        QTimer::singleShot(0, window_.get(), [this, byButton] {
+            byButton ? Find<QPushButton>("BitBtn1")->click() : void(window_->close());
+        });
         QCOMPARE(QApplication::exec(), 0);
-        QVERIFY(!window_->isVisible());
     }
 };
 
