@@ -2,24 +2,31 @@
 # A private CUPS server for tests, isolated from the machine's own print system.
 #
 # Source this file from a bash test script, then:
-#   cups_start DIR          configures and starts cupsd under DIR (its config, state, spool, logs
-#                           and socket), exports CUPS_SERVER=DIR/cups.sock and waits until the
-#                           scheduler answers. The daemon is a child of the calling script.
+#   cups_start DIR          configures and starts cupsd with its config, state, spool, logs and
+#                           socket in a private folder under /tmp, exports CUPS_SERVER (that
+#                           socket) and waits until the scheduler answers. The daemon is a child
+#                           of the calling script. cups_stop copies its logs into DIR/log.
 #   cups_add_pdf_queue NAME FILE [default]
 #                           adds a file:// queue with the Generic PDF driver that writes every
 #                           job to FILE; with "default" it becomes the server's default printer.
 #   cups_remove_queue NAME  deletes a queue (when it was the default, there is none then).
 #   cups_wait_idle [SECS]   waits until no job is pending or processing; fails after SECS (10).
 #   cups_stop               stops the daemon by its PID and waits for it.
-# Nothing is written outside DIR; ~/.cups is not touched (the server's default stays visible).
+# Nothing is written outside DIR and that folder; ~/.cups is not touched (the server's default
+# stays visible).
 # Works under "set -euo pipefail".
 
 cups_pid=""
 cups_dir=""
+cups_log_dir=""
 
 cups_start() {
-    cups_dir=$1
-    rm -rf "$cups_dir"
+    cups_log_dir=$1/log
+    rm -rf "$1"
+    mkdir -p "$cups_log_dir"
+    # The filters run as user lp and must reach the queue's PPD and the spool: a build tree in a
+    # private home folder would hide them. /tmp also keeps the socket path within its limit.
+    cups_dir=$(mktemp -d "${TMPDIR:-/tmp}/velmor-cups.XXXXXX")
     mkdir -p "$cups_dir"/{spool/tmp,cache,state,log,ppd}
     # The filters run as user lp: the spool and the output folders must be reachable for it.
     chmod 0755 "$cups_dir" "$cups_dir"/{cache,state,log,ppd}
@@ -102,5 +109,10 @@ cups_stop() {
         kill "$cups_pid" 2>/dev/null || true
         wait "$cups_pid" 2>/dev/null || true
         cups_pid=""
+    fi
+    if [ -n "$cups_dir" ]; then
+        cp -r "$cups_dir/log/." "$cups_log_dir/" 2>/dev/null || true
+        rm -rf "$cups_dir"
+        cups_dir=""
     fi
 }
