@@ -1,5 +1,6 @@
-// The save dialog, driven as a user would (offscreen): its filters, the default suffix, what it
-// remembers between runs, its placement, and saving through it.
+// The save dialog, driven as a user would (offscreen): where it opens, its filters, the default
+// suffix, what it remembers between runs and what a cancel leaves.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -10,266 +11,109 @@
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
-
 #include "output_errors.h"
 #include "report_save.h"
-#include "report_text.h"
 #include "save_dialog.h"
 
-using velmor::FileFilter;
 using velmor::ReportSaveDialog;
-
-namespace {
-
-// What the dialog showed when it opened.
-struct Seen {
-    QString fileName;
-    QString directory;
-    QString filterShown;
-    int filterRow = -1;
-    QPoint position;
-    QSize size;
-    bool native = true;
-    bool confirmsOverwrite = true;
-};
-
-// Runs the dialog; once it is open, records what it shows, then lets act answer it.
-std::optional<QString> Drive(ReportSaveDialog& saveDlg, Seen* seen,
-                             const std::function<void(QFileDialog&)>& act) {
-    bool reached = false;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) return;
-        reached = true;
-        auto* nameEdit = dialog->findChild<QLineEdit*>("fileNameEdit");
-        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
-        if (seen && nameEdit && types) {
-            seen->fileName = nameEdit->text();
-            seen->directory = dialog->directory().absolutePath();
-            seen->filterShown = types->currentText();
-            seen->filterRow = types->currentIndex();
-            seen->position = dialog->frameGeometry().topLeft();
-            seen->size = dialog->frameGeometry().size();
-            seen->native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
-            seen->confirmsOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-        }
-        act(*dialog);
-    });
-    const std::optional<QString> path = saveDlg.AskSavePath();
-    if (!reached) qWarning("the dialog never became the active modal widget");
-    return path;
-}
-
-// Types name into the dialog's file name box, picks a filter row if asked, and presses Return.
-std::function<void(QFileDialog&)> TypeAndSave(const QString& name, int filterRow = -1) {
-    return [=](QFileDialog& dialog) {
-        if (filterRow >= 0) {
-            auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
-            types->setCurrentIndex(filterRow);
-            emit types->activated(filterRow);
-        }
-        auto* nameEdit = dialog.findChild<QLineEdit*>("fileNameEdit");
-        nameEdit->setText(name);
-        QTest::keyClick(nameEdit, Qt::Key_Return);
-        // A dialog that refused the name would still be open: end it so the test goes on.
-        if (dialog.isVisible()) QTimer::singleShot(0, &dialog, &QDialog::reject);
-    };
-}
-
-void Cancel(QFileDialog& dialog) {
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-}
-
-class FixedPrompt final : public velmor::SavePathPrompt {
-  public:
-    explicit FixedPrompt(std::optional<QString> answer) : answer_(std::move(answer)) {}
-    std::optional<QString> AskSavePath() override { return answer_; }
-
-  private:
-    std::optional<QString> answer_;
-};
-
-}  // namespace
+using velmor::SaveReport;
 
 class SaveDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase();
-    void init();
-    void filterList();
-    void placementRule_data();
-    void placementRule();
-    void firstOpen();
-    void defaultSuffix_data();
-    void defaultSuffix();
-    void remembersPathAndFilter();
-    void cancelRemembersNothing();
-    void existingFileNeedsNoConfirmation();
-    void typedFolderIsNotChecked();
-    void saveReportWritesTheEncodedText();
-    void cancelledSaveTouchesNothing();
+    void placement();
+    void savesThroughTheDialog();
 
   private:
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<QWidget> owner_;
+    // Once the next dialog is open: records what it shows, picks filterRow (unless -1), types
+    // name and presses key.
+    void WhenOpen(const QString& name, int filterRow, Qt::Key key = Qt::Key_Return);
+
+    QStringList filters_;
+    int filterRow_ = -1;
+    QString offered_;  // the full path offered, or "" for no name
+    QRect frame_;
 };
 
-void SaveDialogTest::initTestCase() {
-    // The Qt dialog keeps its history in the user's settings; keep the tests' out of them.
-    QStandardPaths::setTestModeEnabled(true);
+void SaveDialogTest::WhenOpen(const QString& name, int filterRow, Qt::Key key) {
+    QTimer::singleShot(0, [=, this] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+        auto* nameEdit = dialog->findChild<QLineEdit*>("fileNameEdit");
+        filters_.clear();
+        for (int i = 0; i < types->count(); ++i) filters_.append(types->itemText(i));
+        filterRow_ = types->currentIndex();
+        offered_ = nameEdit->text().isEmpty() ? "" : dialog->directory().filePath(nameEdit->text());
+        frame_ = dialog->frameGeometry();
+        if (filterRow >= 0) {
+            types->setCurrentIndex(filterRow);
+            emit types->activated(filterRow);
+        }
+        // Typing into the focused box would deselect the file offered; without focus, do it here.
+        dialog->findChild<QAbstractItemView*>("listView")->clearSelection();
+        nameEdit->setText(name);
+        QTest::keyClick(nameEdit, key);
+        // A dialog still open refused the name: end it so that the test goes on.
+        if (dialog->isVisible()) QTimer::singleShot(0, dialog, &QDialog::reject);
+    });
 }
 
-void SaveDialogTest::init() {
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-    QDir::setCurrent(dir_->path());
-    owner_ = std::make_unique<QWidget>();
-    owner_->resize(681, 370);
-    owner_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(owner_.get()));
+// Centred across and one third down, rounded toward zero (not down).
+void SaveDialogTest::placement() {
+    QCOMPARE(ReportSaveDialog::PlacementOnScreen({1280, -768, 1024, 768}, {500, 301}),
+             QPoint(1542, -613));
+    QCOMPARE(ReportSaveDialog::PlacementOnScreen({0, 0, 1280, 1024}, {1301, 1031}),
+             QPoint(-10, -2));
 }
 
-void SaveDialogTest::filterList() {
-    const QList<FileFilter> filters = velmor::ParseFilterList(ReportSaveDialog::kFilterText);
-    const QList<FileFilter> expected = {{u"文本文件(*.txt)"_qs, "*.txt"},
-                                        {u"所有文件(*.*)"_qs, "*.*"}};
-    QCOMPARE(filters, expected);
-    QCOMPARE(velmor::QtNameFilter(filters[0]), u"文本文件(*.txt) (*.txt)"_qs);
-    QCOMPARE(velmor::QtNameFilter(filters[1]), u"所有文件(*.*) (*)"_qs);
-    QCOMPARE(velmor::QtNameFilter({"Text", "*.txt;*.log"}), "Text (*.txt *.log)");
-    QCOMPARE(velmor::ParseFilterList(u"A|*.a|B").size(), 1);
-}
+// One run of the program: the first dialog shows the text filter and no name, the next ones the
+// path and filter of the last confirmed one. A name without extension gets ".txt" whatever the
+// filter; a cancel writes nothing and is forgotten; the typed folder is not checked, and the
+// error of writing reaches the caller.
+void SaveDialogTest::savesThroughTheDialog() {
+    QStandardPaths::setTestModeEnabled(true);  // the dialog's history stays out of the settings
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("reports"));
+    const QString first = dir.filePath("reports/first.txt");
+    QWidget owner;
+    owner.resize(681, 370);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    ReportSaveDialog saveDlg(&owner);
 
-void SaveDialogTest::placementRule_data() {
-    QTest::addColumn<QRect>("screen");
-    QTest::addColumn<QSize>("dialog");
-    QTest::addColumn<QPoint>("position");
-    QTest::newRow("1280x1024") << QRect(0, 0, 1280, 1024) << QSize(601, 400) << QPoint(339, 208);
-    QTest::newRow("second monitor")
-        << QRect(1280, 0, 1920, 1080) << QSize(800, 500) << QPoint(1840, 193);
-    QTest::newRow("monitor above")
-        << QRect(0, -768, 1024, 768) << QSize(500, 301) << QPoint(262, -613);
-    // Larger than the screen: the division rounds toward zero, not down.
-    QTest::newRow("too large") << QRect(0, 0, 1280, 1024) << QSize(1301, 1031) << QPoint(-10, -2);
-}
+    WhenOpen(dir.filePath("reports/first"), 1);
+    SaveReport(saveDlg, u"first");
+    QCOMPARE(filters_, (QStringList{u"文本文件(*.txt)"_qs, u"所有文件(*.*)"_qs}));
+    QCOMPARE(filterRow_, 0);
+    QCOMPARE(offered_, QString());
+    QCOMPARE(frame_.topLeft(),
+             ReportSaveDialog::PlacementOnScreen(owner.screen()->geometry(), frame_.size()));
+    QCOMPARE(saveDlg.FilterIndex(), 2);
 
-void SaveDialogTest::placementRule() {
-    QFETCH(QRect, screen);
-    QFETCH(QSize, dialog);
-    QFETCH(QPoint, position);
-    QCOMPARE(ReportSaveDialog::PlacementOnScreen(screen, dialog), position);
-}
+    WhenOpen("other", 0, Qt::Key_Escape);
+    SaveReport(saveDlg, u"other");
+    QCOMPARE(offered_, first);
+    QCOMPARE(filterRow_, 1);
 
-void SaveDialogTest::firstOpen() {
-    ReportSaveDialog saveDlg(owner_.get());
-    Seen seen;
-    QCOMPARE(Drive(saveDlg, &seen, Cancel), std::nullopt);
-    QVERIFY(!seen.native);
-    QVERIFY(!seen.confirmsOverwrite);
-    QCOMPARE(seen.fileName, QString());
-    QCOMPARE(seen.filterRow, 0);
-    QCOMPARE(seen.filterShown, u"文本文件(*.txt)"_qs);
-    const QRect screen = owner_->screen()->geometry();
-    QCOMPARE(seen.position, ReportSaveDialog::PlacementOnScreen(screen, seen.size));
-    QCOMPARE(saveDlg.LastPath(), QString());
+    WhenOpen(dir.filePath("result.log"), 0);
+    SaveReport(saveDlg, u"log");
+    QCOMPARE(offered_, first);
+    QCOMPARE(filterRow_, 1);
+    QCOMPARE(saveDlg.LastPath(), dir.filePath("result.log"));
     QCOMPARE(saveDlg.FilterIndex(), 1);
-}
 
-void SaveDialogTest::defaultSuffix_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("filterRow");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("no extension, text filter") << "result" << 0 << "result.txt";
-    QTest::newRow("no extension, all files") << "result" << 1 << "result.txt";
-    QTest::newRow("own extension, text filter") << "result.log" << 0 << "result.log";
-    QTest::newRow("own extension, all files") << "result.log" << 1 << "result.log";
-    QTest::newRow("already .txt") << "result.txt" << 0 << "result.txt";
-}
+    WhenOpen(dir.filePath("missing/a"), -1);
+    QVERIFY_THROWS_EXCEPTION(velmor::CannotCreateFileError, SaveReport(saveDlg, u"x"));
+    QCOMPARE(saveDlg.LastPath(), dir.filePath("missing/a.txt"));
 
-void SaveDialogTest::defaultSuffix() {
-    QFETCH(QString, typed);
-    QFETCH(int, filterRow);
-    QFETCH(QString, saved);
-    ReportSaveDialog saveDlg(owner_.get());
-    const std::optional<QString> path =
-        Drive(saveDlg, nullptr, TypeAndSave(dir_->filePath(typed), filterRow));
-    QCOMPARE(path, dir_->filePath(saved));
-    QCOMPARE(saveDlg.FilterIndex(), filterRow + 1);
-}
-
-void SaveDialogTest::remembersPathAndFilter() {
-    QVERIFY(QDir(dir_->path()).mkdir("reports"));
-    const QString folder = dir_->filePath("reports");
-    ReportSaveDialog saveDlg(owner_.get());
-    QCOMPARE(Drive(saveDlg, nullptr, TypeAndSave(folder + "/first", 1)), folder + "/first.txt");
-
-    Seen seen;
-    QCOMPARE(Drive(saveDlg, &seen, TypeAndSave(dir_->filePath("second"))),
-             dir_->filePath("second.txt"));
-    QCOMPARE(seen.directory, folder);
-    QCOMPARE(seen.fileName, "first.txt");
-    QCOMPARE(seen.filterRow, 1);
-    QCOMPARE(seen.filterShown, u"所有文件(*.*)"_qs);
-    QCOMPARE(saveDlg.LastPath(), dir_->filePath("second.txt"));
-}
-
-void SaveDialogTest::cancelRemembersNothing() {
-    ReportSaveDialog saveDlg(owner_.get());
-    QCOMPARE(Drive(saveDlg, nullptr, TypeAndSave(dir_->filePath("kept"))),
-             dir_->filePath("kept.txt"));
-    QCOMPARE(Drive(saveDlg, nullptr,
-                   [](QFileDialog& dialog) {
-                       dialog.findChild<QComboBox*>("fileTypeCombo")->setCurrentIndex(1);
-                       dialog.findChild<QLineEdit*>("fileNameEdit")->setText("other");
-                       Cancel(dialog);
-                   }),
-             std::nullopt);
-    QCOMPARE(saveDlg.LastPath(), dir_->filePath("kept.txt"));
-    QCOMPARE(saveDlg.FilterIndex(), 1);
-}
-
-void SaveDialogTest::existingFileNeedsNoConfirmation() {
-    const QString path = dir_->filePath("there.txt");
-    QFile existing(path);
-    QVERIFY(existing.open(QIODevice::WriteOnly));
-    existing.close();
-    ReportSaveDialog saveDlg(owner_.get());
-    // A question box would become the active modal widget and the dialog would not return.
-    QCOMPARE(Drive(saveDlg, nullptr, TypeAndSave(path)), path);
-}
-
-void SaveDialogTest::typedFolderIsNotChecked() {
-    ReportSaveDialog saveDlg(owner_.get());
-    const QString path = dir_->filePath("missing/folder/report");
-    QCOMPARE(Drive(saveDlg, nullptr, TypeAndSave(path)), path + ".txt");
-}
-
-void SaveDialogTest::saveReportWritesTheEncodedText() {
-    const QString text = u"本软件\n输出电阻ro=1.96078431372549omh\nµ"_qs;
-    const QString path = dir_->filePath("a.txt");
-    FixedPrompt prompt(path);
-    velmor::SaveReport(prompt, text);
-    QFile file(path);
+    QFile file(first);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), velmor::EncodeReportText(text));
-
-    // The errors of writing reach the caller.
-    FixedPrompt nowhere(dir_->filePath("missing/a.txt"));
-    QVERIFY_THROWS_EXCEPTION(velmor::CannotCreateFileError, velmor::SaveReport(nowhere, text));
-}
-
-void SaveDialogTest::cancelledSaveTouchesNothing() {
-    const QString path = dir_->filePath("a.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("old");
-    file.close();
-    FixedPrompt cancelled(std::nullopt);
-    velmor::SaveReport(cancelled, u"new");
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), QByteArray("old"));
+    QCOMPARE(file.readAll(), "first");
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             (QStringList{"reports", "result.log"}));
+    QCOMPARE(QDir(dir.filePath("reports")).entryList(QDir::Files), QStringList{"first.txt"});
 }
 
 QTEST_MAIN(SaveDialogTest)
