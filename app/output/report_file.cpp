@@ -27,7 +27,10 @@ void WriteReportFile(const QString& path, const QByteArray& bytes) {
     file.setDirectWriteFallback(false);
     if (!file.open(QIODevice::WriteOnly)) throw CannotCreateFileError(path);
 
-    if (file.write(bytes) != bytes.size()) {
+    // commit() in Qt 6.4 does not report a failure to flush its buffer: on a full disk a small
+    // report would replace the old file with an empty one. Flushing first surfaces the failure
+    // while the old file is still in place.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         throw StreamWriteError();
     }
