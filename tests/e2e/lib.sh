@@ -8,6 +8,8 @@
 #   wid=$(e2e_wait_window Velmor)     # the id of the window whose name is exactly "Velmor"
 #   e2e_screenshot "$wid" out.png
 #   e2e_wait_app_exit                 # sets E2E_APP_STATUS
+#   e2e_copy_to FILE ctrl+a           # the focused control's text, through the clipboard
+#   "$E2E_DEFAULT_REPORT"             # the report for the default inputs, one line each
 #
 # Everything a helper starts is a child of the calling script and is stopped by its PID when
 # the script exits. Failures print a message and exit 1.
@@ -19,6 +21,7 @@ E2E_XVFB_PID=""
 E2E_APP_PID=""
 E2E_APP_STATUS=""
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
+E2E_DEFAULT_REPORT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../calc" && pwd)/default_report.txt"
 
 e2e_log() { printf '[e2e] %s\n' "$*" >&2; }
 
@@ -138,4 +141,20 @@ e2e_wait_app_exit() {
         sleep 0.05
     done
     e2e_fail "the program did not end within ${timeout}s"
+}
+
+# Sends KEYS (if any) and Ctrl+C to the focused control and writes what arrives on the clipboard
+# to FILE; fails when nothing new arrives.
+e2e_copy_to() {
+    local file=$1 marker="velmor-e2e: nothing copied" _
+    shift
+    printf '%s' "$marker" | xclip -selection clipboard -i
+    xdotool key --clearmodifiers "$@" ctrl+c
+    for _ in $(seq 1 100); do
+        if xclip -selection clipboard -o >"$file" 2>/dev/null && [ "$(cat "$file")" != "$marker" ]; then
+            return 0
+        fi
+        sleep 0.05
+    done
+    e2e_fail "nothing arrived on the clipboard"
 }

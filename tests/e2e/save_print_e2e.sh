@@ -58,53 +58,13 @@ wait_file() {
 
 # The text of the focused line edit, through the clipboard.
 focused_text() {
-    local file="$E2E_TMP/clip"
-    printf 'nothing copied' | xclip -selection clipboard -i
-    xdotool key --clearmodifiers ctrl+a ctrl+c
-    for _ in $(seq 1 100); do
-        xclip -selection clipboard -o >"$file" 2>/dev/null || true
-        if [ "$(cat "$file")" != "nothing copied" ]; then
-            cat "$file"
-            return 0
-        fi
-        sleep 0.05
-    done
-    e2e_fail "nothing arrived on the clipboard"
+    e2e_copy_to "$E2E_TMP/clip" ctrl+a
+    cat "$E2E_TMP/clip"
 }
 
 # The report file as a Chinese Windows machine writes it: code page 936, CR LF after each line.
 expected="$E2E_TMP/expected.txt"
-sed 's/$/\r/' <<'EOF' | iconv -f UTF-8 -t CP936 >"$expected"
-本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数
-=======直流参数======
-基极静态电位VB=1.5V
-发射极静态电位VE=0.8V
-发射极静态电流IE=0.008A
-基极-发射极内阻rbe=92.6153846153846omh
-基极静态电流IB=0.00755813953488372A
-集电极静态电流IC=0.0155581395348837A
-集电极静态电位VC=-12.5581395348837V
-晶体管基极-发射极压降VBE=0.7V
-集电极-发射极静态电位差VCE=-13.3581395348837V
-集电极-基极静态电位差VCB=-14.0581395348837V
-=====交流参数========
-输入电阻ri=90.9310615672769omh
-输出电阻ro=1.96078431372549omh
-=======直流参数======
-基极静态电位VB=1.5V
-发射极静态电位VE=1.2V
-发射极静态电流IE=0.012A
-基极-发射极内阻rbe=138.923076923077omh
-基极静态电流IB=0.00215946843853821A
-集电极静态电流IC=0.0141594684385382A
-集电极静态电位VC=-11.1594684385382V
-晶体管基极-发射极压降VBE=0.3V
-集电极-发射极静态电位差VCE=-12.3594684385382V
-集电极-基极静态电位差VCB=-12.6594684385382V
-=====交流参数========
-输入电阻ri=135.167499925156omh
-输出电阻ro=1.96078431372549omh
-EOF
+sed 's/$/\r/' "$E2E_DEFAULT_REPORT" | iconv -f UTF-8 -t CP936 >"$expected"
 expected_size=$(stat -c %s "$expected")
 [ "$(grep -c $'\r$' "$expected")" = 29 ] || e2e_fail "the expected report is not 29 lines"
 

@@ -17,59 +17,12 @@ close_x=341 close_y=332     # 关闭
 memo_x=548 memo_y=140       # the report box
 beta_x=356 beta_y=218       # EditBeta
 
-expected="$E2E_TMP/expected.txt"
-cat >"$expected" <<'EOF'
-本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数
-=======直流参数======
-基极静态电位VB=1.5V
-发射极静态电位VE=0.8V
-发射极静态电流IE=0.008A
-基极-发射极内阻rbe=92.6153846153846omh
-基极静态电流IB=0.00755813953488372A
-集电极静态电流IC=0.0155581395348837A
-集电极静态电位VC=-12.5581395348837V
-晶体管基极-发射极压降VBE=0.7V
-集电极-发射极静态电位差VCE=-13.3581395348837V
-集电极-基极静态电位差VCB=-14.0581395348837V
-=====交流参数========
-输入电阻ri=90.9310615672769omh
-输出电阻ro=1.96078431372549omh
-=======直流参数======
-基极静态电位VB=1.5V
-发射极静态电位VE=1.2V
-发射极静态电流IE=0.012A
-基极-发射极内阻rbe=138.923076923077omh
-基极静态电流IB=0.00215946843853821A
-集电极静态电流IC=0.0141594684385382A
-集电极静态电位VC=-11.1594684385382V
-晶体管基极-发射极压降VBE=0.3V
-集电极-发射极静态电位差VCE=-12.3594684385382V
-集电极-基极静态电位差VCB=-12.6594684385382V
-=====交流参数========
-输入电阻ri=135.167499925156omh
-输出电阻ro=1.96078431372549omh
-EOF
-
-# Copies what the focused control offers (Ctrl+C) and writes the clipboard to FILE, waiting
-# until the clipboard holds something new.
-copy_to() {
-    local file=$1 i
-    printf '' | xclip -selection clipboard -i
-    xdotool key --clearmodifiers ctrl+c
-    for i in $(seq 1 100); do
-        if xclip -selection clipboard -o >"$file" 2>/dev/null && [ -s "$file" ]; then
-            return 0
-        fi
-        sleep 0.05
-    done
-    e2e_fail "nothing arrived on the clipboard"
-}
+expected=$E2E_DEFAULT_REPORT
 
 # Selects the whole report box and copies it to FILE.
 copy_report() {
     e2e_click "$wid" "$memo_x" "$memo_y"
-    xdotool key --clearmodifiers ctrl+a
-    copy_to "$1"
+    e2e_copy_to "$1" ctrl+a
 }
 
 e2e_start_xvfb
