@@ -30,11 +30,13 @@ e2e_fail() {
     exit 1
 }
 
-# Exits with the skip code when one of the named programs is not installed.
+# Exits with the skip code when one of the named programs is not installed; under CI, where
+# ./run-tests installs them all, a missing one is a failure.
 e2e_require() {
     local tool
     for tool in "$@"; do
         if ! command -v "$tool" >/dev/null 2>&1; then
+            [ -z "${CI:-}" ] || e2e_fail "$tool is not installed"
             e2e_log "SKIP: $tool is not installed"
             exit "$E2E_SKIP"
         fi
