@@ -76,16 +76,23 @@ e2e_start_xvfb
 e2e_start_app "$VELMOR"
 wid=$(e2e_wait_window Velmor)
 
+# Confirms the open save dialog with Return, waits for the report file and for the dialog to
+# close, and prints how long the file took to appear (ms).
+confirm_save() {
+    local start
+    start=$(now_ms)
+    xdotool key --clearmodifiers Return
+    wait_file "$work/saved/result.txt" "$expected_size"
+    echo $(($(now_ms) - start))
+    e2e_wait_window_gone "Save As"
+}
+
 # --- 保存 after 计算, a name typed without extension -------------------------------------
 e2e_click "$wid" "$calc_x" "$calc_y"
 e2e_click "$wid" "$save_x" "$save_y"
 e2e_wait_window "Save As" >/dev/null
 xdotool type --delay 10 "$work/saved/result"
-start=$(now_ms)
-xdotool key --clearmodifiers Return
-wait_file "$work/saved/result.txt" "$expected_size"
-save_ms=$(($(now_ms) - start))
-e2e_wait_window_gone "Save As"
+save_ms=$(confirm_save)
 cmp "$expected" "$work/saved/result.txt" || e2e_fail "result.txt is not the GBK report"
 [ "$(ls -A "$work/saved")" = result.txt ] || e2e_fail "other files in the folder: $(ls -A "$work/saved")"
 e2e_log "保存: result.txt, $expected_size bytes as expected, in ${save_ms} ms (Return to file)"
@@ -96,11 +103,7 @@ e2e_click "$wid" "$save_x" "$save_y"
 e2e_wait_window "Save As" >/dev/null
 name=$(focused_text)
 [ "$name" = result.txt ] || e2e_fail "the second dialog offers '$name', not result.txt"
-start=$(now_ms)
-xdotool key --clearmodifiers Return
-wait_file "$work/saved/result.txt" "$expected_size"
-save2_ms=$(($(now_ms) - start))
-e2e_wait_window_gone "Save As"
+save2_ms=$(confirm_save)
 cmp "$expected" "$work/saved/result.txt" || e2e_fail "the longer file was not replaced exactly"
 e2e_log "保存 again: opened with result.txt in its folder, replaced the longer file (${save2_ms} ms)"
 
