@@ -1,8 +1,10 @@
-// The calculation against a plain-double baseline in the same binary: strtod, hardware double
-// arithmetic and snprintf("%.15g") producing the same 29 report lines.
+// The calculation against two plain-double peers in the same binary, both producing the same 29
+// report lines with hardware double arithmetic: strtod and snprintf("%.15g"), and the fastest
+// standard pair, std::from_chars and std::to_chars(general, 15).
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -27,18 +29,33 @@ void BM_BuildReport(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildReport);
 
-std::string Line(const char* label, double v, const char* unit) {
+std::string LineSnprintf(const char* label, double v, const char* unit) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.15g", v);
     return std::string(label) + buffer + unit;
 }
 
+double ReadStrtod(std::string_view text) {
+    return std::strtod(std::string(text).c_str(), nullptr);
+}
+
+std::string LineToChars(const char* label, double v, const char* unit) {
+    char buffer[32];
+    *std::to_chars(buffer, buffer + sizeof buffer - 1, v, std::chars_format::general, 15).ptr = 0;
+    return std::string(label) + buffer + unit;
+}
+
+double ReadFromChars(std::string_view text) {
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
+}
+
 // The same report with hardware doubles; its figures may differ in the last digit.
-void BaselineReport(std::vector<std::string>& lines) {
+template <double (*Read)(std::string_view), std::string (*Line)(const char*, double, const char*)>
+void PeerReport(std::vector<std::string>& lines) {
     double in[velmor::kInputCount];
-    for (int i = 0; i < velmor::kInputCount; ++i) {
-        in[i] = std::strtod(std::string(kTexts[i]).c_str(), nullptr);
-    }
+    for (int i = 0; i < velmor::kInputCount; ++i) in[i] = Read(kTexts[i]);
     const double r1 = in[0], r2 = in[1], r3 = in[2], r4 = in[3], vcc = in[6], beta = in[7];
     lines.clear();
     lines.emplace_back("本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数");
@@ -68,27 +85,31 @@ void BaselineReport(std::vector<std::string>& lines) {
     }
 }
 
-void BM_BuildReportBaseline(benchmark::State& state) {
+template <double (*Read)(std::string_view), std::string (*Line)(const char*, double, const char*)>
+void BM_PeerReport(benchmark::State& state) {
     std::vector<std::string> lines;
     for (auto _ : state) {
-        BaselineReport(lines);
+        PeerReport<Read, Line>(lines);
         benchmark::DoNotOptimize(lines.data());
     }
 }
-BENCHMARK(BM_BuildReportBaseline);
+BENCHMARK(BM_PeerReport<ReadStrtod, LineSnprintf>)->Name("BM_BuildReportBaseline");
+BENCHMARK(BM_PeerReport<ReadFromChars, LineToChars>)->Name("BM_BuildReportToChars");
+
+// A text of 19 significant digits, and the default R1 with its exponent.
+constexpr const char* kParseTexts[] = {"651.283538566814002", "10E3"};
 
 void BM_ParseNumberText(benchmark::State& state) {
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(velmor::ParseNumberText("651.283538566814002"));
-    }
+    const std::string_view text = kParseTexts[state.range(0)];
+    for (auto _ : state) benchmark::DoNotOptimize(velmor::ParseNumberText(text));
 }
-BENCHMARK(BM_ParseNumberText);
+BENCHMARK(BM_ParseNumberText)->Arg(0)->Arg(1);
 
 void BM_ParseBaselineStrtod(benchmark::State& state) {
-    const char* text = "651.283538566814002";
+    const char* text = kParseTexts[state.range(0)];
     for (auto _ : state) benchmark::DoNotOptimize(std::strtod(text, nullptr));
 }
-BENCHMARK(BM_ParseBaselineStrtod);
+BENCHMARK(BM_ParseBaselineStrtod)->Arg(0)->Arg(1);
 
 void BM_FormatNumberText(benchmark::State& state) {
     const velmor::Extended value = velmor::ExtFromDouble(-12.558139534883722);

@@ -37,18 +37,45 @@ class TextCursor {
     size_t pos_ = 0;
 };
 
+// The integer of all digits read so far. Up to 19 significant digits every x × 10 + d is an
+// integer below 2^64, so the extended steps it stands for are exact and an integer holds the
+// same value; from the 20th digit on, each step is rounded to a 64-bit significand as the
+// extended arithmetic rounds it.
+class DigitAccumulator {
+  public:
+    void Add(char digit, FpFlags& flags) {
+        const auto d = static_cast<uint64_t>(digit - '0');
+        if (significant_ < kExactDigits) {
+            exact_ = exact_ * 10 + d;
+            if (exact_ != 0) ++significant_;
+            return;
+        }
+        if (significant_ == kExactDigits) {
+            rounded_ = ExtFromUint64(exact_);
+            ++significant_;
+        }
+        rounded_ = ExtMul(rounded_, ExtFromUint64(10), flags);
+        rounded_ = ExtAdd(rounded_, ExtFromUint64(d), flags);
+    }
+
+    Extended Value() const {
+        return significant_ <= kExactDigits ? ExtFromUint64(exact_) : rounded_;
+    }
+
+  private:
+    static constexpr int kExactDigits = 19;
+
+    uint64_t exact_ = 0;
+    int significant_ = 0;  // kExactDigits + 1 once rounded_ holds the value
+    Extended rounded_;
+};
+
 struct ParsedForm {
     bool negative = false;
-    Extended digits;  // every integer and fraction digit, accumulated
+    DigitAccumulator digits;  // every integer and fraction digit
     int64_t fractionDigits = 0;
     int exponent = 0;  // signed
 };
-
-// x = x × 10 + d, each step rounded to a 64-bit significand.
-Extended AccumulateDigit(Extended x, char digit, FpFlags& flags) {
-    x = ExtMul(x, ExtFromUint64(10), flags);
-    return ExtAdd(x, ExtFromUint64(static_cast<uint64_t>(digit - '0')), flags);
-}
 
 int ReadExponent(TextCursor& cursor) {
     bool negative = false;
@@ -75,7 +102,7 @@ bool ReadForm(std::string_view text, ParsedForm& form, FpFlags& flags) {
     }
     bool tookMantissa = false;
     while (IsDigit(cursor.Peek())) {
-        form.digits = AccumulateDigit(form.digits, cursor.Peek(), flags);
+        form.digits.Add(cursor.Peek(), flags);
         cursor.Advance();
         tookMantissa = true;
     }
@@ -83,7 +110,7 @@ bool ReadForm(std::string_view text, ParsedForm& form, FpFlags& flags) {
         cursor.Advance();
         tookMantissa = true;
         while (IsDigit(cursor.Peek())) {
-            form.digits = AccumulateDigit(form.digits, cursor.Peek(), flags);
+            form.digits.Add(cursor.Peek(), flags);
             ++form.fractionDigits;
             cursor.Advance();
         }
@@ -199,7 +226,7 @@ Extended ParseNumberText(std::string_view text) {
     ParsedForm form;
     if (!ReadForm(text, form, flags)) throw ConversionError(std::string(text));
     const int n = ClampToInt(int64_t{form.exponent} - form.fractionDigits);
-    Extended value = ScaleByPowerOfTen(form.digits, n, flags);
+    Extended value = ScaleByPowerOfTen(form.digits.Value(), n, flags);
     if (form.negative) value = ExtNeg(value);
     if (flags.overflow || flags.invalid) throw ConversionError(std::string(text));
     return value;

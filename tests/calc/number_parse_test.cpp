@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "errors.h"
 #include "extended.h"
@@ -113,6 +115,68 @@ TEST(ParseNumberText, TextThatIsNotANumberIsQuotedWhole) {
         FAIL();
     } catch (const ConversionError& e) {
         EXPECT_STREQ(e.what(), "' 1 2 ' is not a valid floating point value");
+    }
+}
+
+// The value every digit string stands for when each digit is taken as x × 10 + d in rounded
+// extended steps and then scaled once; nullopt when that overflows.
+std::optional<Extended> StepByStep(const std::string& whole, const std::string& fraction,
+                                   int exponent) {
+    FpFlags flags;
+    Extended x;
+    for (char c : whole + fraction) {
+        x = ExtAdd(ExtMul(x, ExtFromUint64(10), flags), ExtFromUint64(uint64_t(c - '0')), flags);
+    }
+    x = ScaleByPowerOfTen(x, exponent - static_cast<int>(fraction.size()), flags);
+    if (flags.overflow) return std::nullopt;
+    return x;
+}
+
+// However the parser gets there, every bit must be what the rounded steps give, on both sides
+// of 19 significant digits and up to the ends of the extended range.
+TEST(ParseNumberText, SameBitsAsDigitByDigitRounding) {
+    std::mt19937_64 random(11);
+    auto digits = [&](int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i) s += char('0' + random() % 10);
+        return s;
+    };
+    struct Case {
+        std::string whole, fraction;
+        int exponent;
+    };
+    std::vector<Case> cases = {
+        {"18446744073709551615", "", 0},  // 2^64 - 1
+        {"18446744073709551616", "", 0},
+        {"9999999999999999999", "", 0},
+        {"99999999999999999999", "", 0},
+        {"999999999999999999999", "", 0},
+        {"00000", "0000000000000000000012345678901234567891", 0},
+        {"1", std::string(60, '9'), 0},
+        {"118973149535723176", "", 4915},
+        {"118973149535723177", "", 4915},
+        {"36451995318824746", "", -4967},
+        {"1", "", -4951},
+        {"0", "0", 499},
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const int leadingZeros = random() % 4 == 0 ? int(random() % 5) : 0;
+        const std::string all = std::string(leadingZeros, '0') + digits(1 + random() % 24);
+        const size_t point = random() % (all.size() + 1);
+        const int exponent =
+            random() % 8 == 0 ? int(random() % 9999) - 4999 : int(random() % 41) - 20;
+        cases.push_back({all.substr(0, point), all.substr(point), exponent});
+    }
+    for (const Case& c : cases) {
+        const std::string text = c.whole + "." + c.fraction + "E" + std::to_string(c.exponent);
+        const std::optional<Extended> expected = StepByStep(c.whole, c.fraction, c.exponent);
+        if (!expected) {
+            EXPECT_THROW(ParseNumberText(text), ConversionError) << text;
+            continue;
+        }
+        const Extended x = ParseNumberText(text);
+        ASSERT_EQ(x.signExp, expected->signExp) << text;
+        ASSERT_EQ(x.signif, expected->signif) << text;
     }
 }
 
