@@ -23,10 +23,10 @@ ConversionError::ConversionError(const std::string& text)
 ArithmeticError::ArithmeticError(ArithmeticFault fault)
     : VelmorError(MessageFor(fault)), fault_(fault) {}
 
-void RaiseOnFault(const FpFlags& flags) {
+void RaiseFault(const FpFlags& flags) {
     if (flags.invalid) throw ArithmeticError(ArithmeticFault::Invalid);
     if (flags.divByZero) throw ArithmeticError(ArithmeticFault::DivisionByZero);
-    if (flags.overflow) throw ArithmeticError(ArithmeticFault::Overflow);
+    throw ArithmeticError(ArithmeticFault::Overflow);
 }
 
 }  // namespace velmor

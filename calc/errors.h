@@ -33,7 +33,11 @@ class ArithmeticError : public VelmorError {
 };
 
 // Raises the error for the first fault recorded in flags, in the order the processor reports
-// them (invalid, then division by zero, then overflow); returns when there is none.
-void RaiseOnFault(const FpFlags& flags);
+// them (invalid, then division by zero, then overflow); returns when there is none. Inline, as
+// it runs after every step of a formula.
+[[noreturn]] void RaiseFault(const FpFlags& flags);  // flags hold at least one fault
+inline void RaiseOnFault(const FpFlags& flags) {
+    if (flags.Any()) RaiseFault(flags);
+}
 
 }  // namespace velmor

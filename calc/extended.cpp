@@ -69,6 +69,22 @@ U128 ShiftRightJam(U128 a, int32_t dist) {
     return (a >> dist) | ((a << (128 - dist)) != 0 ? 1 : 0);
 }
 
+// (high·2^64 + low) / divisor for high < divisor, so that the quotient fits 64 bits; the
+// remainder goes to remainder.
+uint64_t DivideWide(uint64_t high, uint64_t low, uint64_t divisor, uint64_t& remainder) {
+#if defined(__x86_64__)
+    // One hardware division: the general 128-bit division is a library call that cannot know
+    // the quotient is this small.
+    uint64_t quotient;
+    __asm__("divq %[d]" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), [d] "rm"(divisor));
+    return quotient;
+#else
+    const U128 n = (U128{high} << 64) | low;
+    remainder = static_cast<uint64_t>(n % divisor);
+    return static_cast<uint64_t>(n / divisor);
+#endif
+}
+
 int CountLeadingZeros(U128 a) {
     const auto hi = static_cast<uint64_t>(a >> 64);
     return hi != 0 ? std::countl_zero(hi) : 64 + std::countl_zero(static_cast<uint64_t>(a));
@@ -231,12 +247,15 @@ Extended ExtDiv(Extended a, Extended b, FpFlags& flags) {
     const Unpacked x = Unpack(a);
     const Unpacked y = Unpack(b);
     // 126 quotient bits of sigA / sigB in two long divisions (the first gives 64 or 65 bits,
-    // the second 62 more); a nonzero final remainder becomes the sticky bit.
-    const U128 num = U128{x.sig} << 64;
-    const U128 q1 = num / y.sig;
-    const U128 r1 = (num % y.sig) << 62;
-    U128 m = (q1 << 62) | (r1 / y.sig);
-    if (r1 % y.sig != 0) m |= 1;
+    // the second 62 more); a nonzero final remainder becomes the sticky bit. Both significands
+    // have their top bit set, so the quotient's 65th bit is simply sigA >= sigB.
+    const bool top = x.sig >= y.sig;
+    uint64_t r1 = 0;
+    const uint64_t q1 = DivideWide(top ? x.sig - y.sig : x.sig, 0, y.sig, r1);
+    uint64_t r2 = 0;
+    const uint64_t q2 = DivideWide(r1 >> 2, r1 << 62, y.sig, r2);
+    U128 m = (((U128{top} << 64) | q1) << 62) | q2;
+    if (r2 != 0) m |= 1;
     return RoundPackWide(sign, x.exp - y.exp + kExtBias + 1, m, flags);
 }
 

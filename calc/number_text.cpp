@@ -1,7 +1,10 @@
 #include "number_text.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "errors.h"
@@ -9,6 +12,7 @@
 namespace velmor {
 namespace {
 
+constexpr uint64_t kTenPow15 = 1'000'000'000'000'000ULL;
 constexpr uint64_t kTenPow17 = 100'000'000'000'000'000ULL;
 constexpr uint64_t kTenPow18 = 1'000'000'000'000'000'000ULL;
 constexpr int kPrecision = 15;
@@ -136,29 +140,29 @@ Extended ScaledDigits(Extended magnitude, int e) {
     return ExtRoundToInt(ScaleByPowerOfTen(magnitude, kScratchDigits - e, ignored), ignored);
 }
 
-bool AtLeast(Extended integral, uint64_t bound) {
-    return !ExtLess(integral, ExtFromUint64(bound));
-}
-
 // The 18 significant digits of a finite non-zero value and its decimal exponent.
 uint64_t EighteenDigits(Extended magnitude, int& e) {
     const int e2 = ExtExpField(magnitude) - kExtBias;
     // 19728 / 65536 approximates log10(2); the shift floors toward minus infinity.
     e = ((e2 * 19728) >> 16) + 1;
-    Extended s = ScaledDigits(magnitude, e);
+    // The estimate is never more than one off, so the scaled digits stay below 2.4 × 10^18 and
+    // an integer holds them exactly.
+    uint64_t digits = ExtIntegralToUint64(ScaledDigits(magnitude, e));
     // Far below 2^-680 the estimate can be one too large, which would leave a leading zero and
     // one digit fewer; scaling once more by ten keeps every significant digit.
-    if (!AtLeast(s, kTenPow17)) {
+    if (digits < kTenPow17) {
         --e;
-        s = ScaledDigits(magnitude, e);
+        digits = ExtIntegralToUint64(ScaledDigits(magnitude, e));
     }
-    FpFlags ignored;
-    if (AtLeast(s, kTenPow18)) {
-        s = ExtDiv(s, ExtFromUint64(10), ignored);
+    if (digits >= kTenPow18) {
+        // The extended quotient digits / 10 keeps at least three fraction bits, and of the ten
+        // possible remainders only 5 lands on one half; so rounding the quotient to the extended
+        // format and then to an integer is rounding it to an integer once, half to even.
+        const uint64_t rest = digits % 10;
+        digits /= 10;
+        if (rest > 5 || (rest == 5 && (digits & 1) != 0)) ++digits;
         ++e;
     }
-    s = ExtRoundToInt(s, ignored);
-    uint64_t digits = ExtIntegralToUint64(s);
     // Only an extended value a few units below a power of ten can round up to 10^18 here.
     if (digits >= kTenPow18) {
         digits /= 10;
@@ -167,56 +171,119 @@ uint64_t EighteenDigits(Extended magnitude, int& e) {
     return digits;
 }
 
-// Rounds the 18 digits to 15 by the 16th digit alone (halves away from zero) and drops
-// trailing zeros; a carry past the first digit gives "1" and one more in the exponent.
-std::string RoundToPrecision(uint64_t eighteen, int& e) {
-    std::string all(kScratchDigits, '0');
-    for (int i = kScratchDigits - 1; i >= 0; --i, eighteen /= 10) {
-        all[i] = static_cast<char>('0' + eighteen % 10);
+// Rounds the 18 digits to 15 by the 16th digit alone (halves away from zero); a carry past the
+// first digit gives 10^14 and one more in the exponent.
+uint64_t RoundToPrecision(uint64_t eighteen, int& e) {
+    uint64_t fifteen = eighteen / 1000;
+    if (eighteen % 1000 >= 500) ++fifteen;
+    if (fifteen == kTenPow15) {
+        fifteen = kTenPow15 / 10;
+        ++e;
     }
-    std::string digits = all.substr(0, kPrecision);
-    if (all[kPrecision] >= '5') {
-        int i = kPrecision - 1;
-        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-        if (i < 0) {
-            ++e;
-            return "1";
+    return fifteen;
+}
+
+// The decimal form in a fixed array, so that writing a number allocates nothing.
+struct ShortForm {
+    char digits[kPrecision];
+    int count = 0;
+    int exponent = 0;
+    bool negative = false;
+};
+
+// "00" to "99": two digits per division.
+constexpr auto kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[2 * i] = static_cast<char>('0' + i / 10);
+        pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Writes the last 2 × pairs decimal digits of v ending just before end.
+void WritePairs(uint32_t v, char* end, int pairs) {
+    for (; pairs > 0; --pairs, v /= 100) {
+        end -= 2;
+        std::memcpy(end, &kDigitPairs[2 * (v % 100)], 2);
+    }
+}
+
+// Writes v < 10^15 as exactly 15 digits, with leading zeros.
+void WriteFifteenDigits(uint64_t v, char* out) {
+    const auto high = static_cast<uint32_t>(v / 100'000'000);  // 7 digits
+    WritePairs(static_cast<uint32_t>(v % 100'000'000), out + 15, 4);
+    WritePairs(high % 1'000'000, out + 7, 3);
+    out[0] = static_cast<char>('0' + high / 1'000'000);
+}
+
+ShortForm MakeShortForm(Extended value) {
+    ShortForm form;
+    const int expField = ExtExpField(value);
+    if (expField == 0) return form;
+    if (expField == kExtMaxExp) {
+        const bool integerBitOnly = value.signif == (uint64_t{1} << 63);
+        const bool integerBitClear = (value.signif >> 63) == 0;
+        if (integerBitOnly || integerBitClear) {
+            form.exponent = DecimalForm::kInfinity;
+            form.negative = ExtSign(value);
+        } else {
+            form.exponent = DecimalForm::kNaN;
         }
-        ++digits[i];
+        return form;
     }
-    digits.erase(digits.find_last_not_of('0') + 1);
-    return digits;
+    // An unnormal (integer bit clear) is an operand no operation accepts, and nothing the
+    // calculation makes; it has no digits to write.
+    if ((value.signif >> 63) == 0) {
+        form.exponent = DecimalForm::kNaN;
+        return form;
+    }
+    int e = 0;
+    uint64_t fifteen = RoundToPrecision(EighteenDigits(ExtAbs(value), e), e);
+    WriteFifteenDigits(fifteen, form.digits);
+    form.count = kPrecision;
+    while (form.digits[form.count - 1] == '0') --form.count;
+    form.exponent = e;
+    form.negative = ExtSign(value);
+    return form;
 }
 
-void AppendScientific(std::string& out, const DecimalForm& form, char separator) {
-    out += form.digits[0];
-    if (form.digits.size() > 1) {
-        out += separator;
-        out.append(form.digits, 1);
-    }
-    out += 'E';
-    const int power = form.exponent - 1;
-    if (power < 0) out += '-';
-    out += std::to_string(power < 0 ? -power : power);
+char* Append(char* out, const char* from, int count) {
+    std::memcpy(out, from, static_cast<size_t>(count));
+    return out + count;
 }
 
-void AppendFixed(std::string& out, const DecimalForm& form, char separator) {
+char* AppendScientific(char* out, const ShortForm& form, char separator) {
+    *out++ = form.digits[0];
+    if (form.count > 1) {
+        *out++ = separator;
+        out = Append(out, form.digits + 1, form.count - 1);
+    }
+    *out++ = 'E';
+    int power = form.exponent - 1;
+    if (power < 0) {
+        *out++ = '-';
+        power = -power;
+    }
+    return std::to_chars(out, out + 8, power).ptr;
+}
+
+char* AppendFixed(char* out, const ShortForm& form, char separator) {
     const int e = form.exponent;
-    const int count = static_cast<int>(form.digits.size());
     if (e > 0) {
-        out.append(form.digits, 0, static_cast<size_t>(std::min(e, count)));
-        if (count < e) out.append(static_cast<size_t>(e - count), '0');
-        if (count > e) {
-            out += separator;
-            out.append(form.digits, static_cast<size_t>(e));
+        out = Append(out, form.digits, std::min(e, form.count));
+        if (form.count < e) out = std::fill_n(out, e - form.count, '0');
+        if (form.count > e) {
+            *out++ = separator;
+            out = Append(out, form.digits + e, form.count - e);
         }
-        return;
+        return out;
     }
-    out += '0';
-    if (form.digits.empty()) return;
-    out += separator;
-    out.append(static_cast<size_t>(-e), '0');
-    out += form.digits;
+    *out++ = '0';
+    if (form.count == 0) return out;
+    *out++ = separator;
+    out = std::fill_n(out, -e, '0');
+    return Append(out, form.digits, form.count);
 }
 
 }  // namespace
@@ -233,41 +300,33 @@ Extended ParseNumberText(std::string_view text) {
 }
 
 DecimalForm MakeDecimalForm(Extended value) {
-    DecimalForm form;
-    const int expField = ExtExpField(value);
-    if (expField == 0) return form;
-    if (expField == kExtMaxExp) {
-        const bool integerBitOnly = value.signif == (uint64_t{1} << 63);
-        const bool integerBitClear = (value.signif >> 63) == 0;
-        if (integerBitOnly || integerBitClear) {
-            form.exponent = DecimalForm::kInfinity;
-            form.negative = ExtSign(value);
-        } else {
-            form.exponent = DecimalForm::kNaN;
-        }
-        return form;
+    const ShortForm form = MakeShortForm(value);
+    DecimalForm result;
+    result.digits.assign(form.digits, static_cast<size_t>(form.count));
+    result.exponent = static_cast<int16_t>(form.exponent);
+    result.negative = form.negative;
+    return result;
+}
+
+size_t WriteNumberText(Extended value, char separator, char* out) {
+    const ShortForm form = MakeShortForm(value);
+    std::string_view special;
+    if (form.exponent == DecimalForm::kInfinity) special = form.negative ? "-INF" : "INF";
+    if (form.exponent == DecimalForm::kNaN) special = "NAN";
+    if (!special.empty()) return static_cast<size_t>(special.copy(out, special.size()));
+    char* end = out;
+    if (form.negative) *end++ = '-';
+    if (form.exponent > kPrecision || form.exponent < -3) {
+        end = AppendScientific(end, form, separator);
+    } else {
+        end = AppendFixed(end, form, separator);
     }
-    int e = 0;
-    const uint64_t eighteen = EighteenDigits(ExtAbs(value), e);
-    form.digits = RoundToPrecision(eighteen, e);
-    form.exponent = static_cast<int16_t>(e);
-    form.negative = ExtSign(value);
-    return form;
+    return static_cast<size_t>(end - out);
 }
 
 std::string FormatNumberText(Extended value) {
-    const DecimalForm form = MakeDecimalForm(value);
-    if (form.exponent == DecimalForm::kInfinity) return form.negative ? "-INF" : "INF";
-    if (form.exponent == DecimalForm::kNaN) return "NAN";
-    std::string out;
-    if (form.negative) out += '-';
-    const char separator = DecimalSeparator();
-    if (form.exponent > kPrecision || form.exponent < -3) {
-        AppendScientific(out, form, separator);
-    } else {
-        AppendFixed(out, form, separator);
-    }
-    return out;
+    char text[kNumberTextMaxLength];
+    return std::string(text, WriteNumberText(value, DecimalSeparator(), text));
 }
 
 }  // namespace velmor

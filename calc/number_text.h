@@ -4,6 +4,7 @@
 // power-of-ten scaling step, so that a text round-trips the same way on every machine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,6 +39,13 @@ DecimalForm MakeDecimalForm(Extended value);
 // The general format with at most 15 significant digits ("0.008", "1.5E20", "-INF", "NAN").
 // Never fails and never records a fault.
 std::string FormatNumberText(Extended value);
+
+// The longest text FormatNumberText writes.
+inline constexpr size_t kNumberTextMaxLength = 24;
+
+// Writes FormatNumberText's text to out, which has room for kNumberTextMaxLength characters, and
+// returns its length; no NUL is written.
+size_t WriteNumberText(Extended value, char separator, char* out);
 
 // The one process-wide decimal separator shared by the parser and the formatter ('.' at start).
 char DecimalSeparator();

@@ -82,6 +82,8 @@ TEST(FormatNumberText, DecimalFormOfSpecialValues) {
     EXPECT_EQ(nanForm.exponent, DecimalForm::kNaN);
     EXPECT_FALSE(nanForm.negative);
     EXPECT_EQ(FormatNumberText(nan), "NAN");
+    // So is an unnormal: a finite exponent with the integer bit clear.
+    EXPECT_EQ(FormatNumberText(ExtPack(true, kExtBias, 0x4000000000000000ULL)), "NAN");
 
     // Extended denormals have exponent field 0 and are written as zero.
     EXPECT_EQ(FormatNumberText(ExtPack(false, 0, 12345)), "0");
