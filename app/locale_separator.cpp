@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "number_text.h"
+#include "decimal_separator.h"
 
 namespace velmor {
 

@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr std::array<std::string_view, velmor::kInputCount> kTexts = {"10E3", "1E3", "10E3", "100",
-                                                                      "47",   "100", "3",    "50"};
+constexpr const std::array<std::string_view, velmor::kInputCount>& kTexts =
+    velmor::kDefaultInputTexts;
 
 void BM_BuildReport(benchmark::State& state) {
     velmor::ReportLines report;
@@ -101,7 +101,7 @@ constexpr const char* kParseTexts[] = {"651.283538566814002", "10E3"};
 
 void BM_ParseNumberText(benchmark::State& state) {
     const std::string_view text = kParseTexts[state.range(0)];
-    for (auto _ : state) benchmark::DoNotOptimize(velmor::ParseNumberText(text));
+    for (auto _ : state) benchmark::DoNotOptimize(velmor::ParseNumberText(text, '.'));
 }
 BENCHMARK(BM_ParseNumberText)->Arg(0)->Arg(1);
 
@@ -113,7 +113,7 @@ BENCHMARK(BM_ParseBaselineStrtod)->Arg(0)->Arg(1);
 
 void BM_FormatNumberText(benchmark::State& state) {
     const velmor::Extended value = velmor::ExtFromDouble(-12.558139534883722);
-    for (auto _ : state) benchmark::DoNotOptimize(velmor::FormatNumberText(value));
+    for (auto _ : state) benchmark::DoNotOptimize(velmor::FormatNumberText(value, '.'));
 }
 BENCHMARK(BM_FormatNumberText);
 

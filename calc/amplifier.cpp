@@ -1,5 +1,6 @@
 #include "amplifier.h"
 
+#include "decimal_separator.h"
 #include "errors.h"
 #include "extended.h"
 #include "number_text.h"
@@ -54,11 +55,12 @@ Extended OneOverTwentySix() {
 }  // namespace
 
 InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts) {
+    const char separator = DecimalSeparator();
     double stored[kInputCount] = {};
     for (int i = 0; i < kInputCount; ++i) {
         // Each value is stored before the next text is read, so an overflowing value stops the
         // reading there.
-        stored[i] = Formula(ParseNumberText(texts[i])).Store();
+        stored[i] = Formula(ParseNumberText(texts[i], separator)).Store();
     }
     return InputSet{stored[0], stored[1], stored[2], stored[3],
                     stored[4], stored[5], stored[6], stored[7]};

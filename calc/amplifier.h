@@ -20,9 +20,14 @@ struct InputSet {
 
 inline constexpr int kInputCount = 8;
 
+// The texts the window starts with, in the order of ReadInputSet.
+inline constexpr std::array<std::string_view, kInputCount> kDefaultInputTexts = {
+    "10E3", "1E3", "10E3", "100", "47", "100", "3", "50"};
+
 // Converts the eight texts in order (R1, R2, R3, R4, C1, C2, Vcc, Beta), storing each as
-// binary64. The first text that is not a number raises ConversionError; a value beyond the
-// binary64 range raises the overflow ArithmeticError before the next text is read.
+// binary64, with the process-wide decimal separator. The first text that is not a number raises
+// ConversionError; a value beyond the binary64 range raises the overflow ArithmeticError before the
+// next text is read.
 InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts);
 
 // The two transistor models: the binary64 values nearest 0.7 and 0.3.

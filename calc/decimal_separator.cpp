@@ -1,7 +1,7 @@
 #include <atomic>
 #include <cstring>
 
-#include "number_text.h"
+#include "decimal_separator.h"
 
 namespace velmor {
 namespace {

@@ -20,8 +20,7 @@ const char* MessageFor(ArithmeticFault fault) {
 ConversionError::ConversionError(const std::string& text)
     : VelmorError("'" + text + "' is not a valid floating point value") {}
 
-ArithmeticError::ArithmeticError(ArithmeticFault fault)
-    : VelmorError(MessageFor(fault)), fault_(fault) {}
+ArithmeticError::ArithmeticError(ArithmeticFault fault) : VelmorError(MessageFor(fault)) {}
 
 void RaiseFault(const FpFlags& flags) {
     if (flags.invalid) throw ArithmeticError(ArithmeticFault::Invalid);

@@ -26,10 +26,6 @@ enum class ArithmeticFault { Invalid, DivisionByZero, Overflow };
 class ArithmeticError : public VelmorError {
   public:
     explicit ArithmeticError(ArithmeticFault fault);
-    ArithmeticFault Fault() const { return fault_; }
-
-  private:
-    ArithmeticFault fault_;
 };
 
 // Raises the error for the first fault recorded in flags, in the order the processor reports

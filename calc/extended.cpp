@@ -360,43 +360,4 @@ double ExtToDouble(Extended a, FpFlags& flags) {
     return std::bit_cast<double>(signBit | bits);
 }
 
-namespace {
-
-// Orders the magnitudes of two non-NaN values: −1, 0 or 1. Infinities are above every finite
-// value; zeros (also pseudo-zeros) below every nonzero one.
-int CompareMagnitude(Extended a, Extended b) {
-    auto key = [](Extended v) -> std::pair<int32_t, uint64_t> {
-        if (ExtExpField(v) == kExtMaxExp) return {kExtMaxExp + 64, 0};
-        if (v.signif == 0) return {-128, 0};
-        const Unpacked x = Unpack(v);
-        return {x.exp, x.sig};
-    };
-    const auto ka = key(a);
-    const auto kb = key(b);
-    return ka < kb ? -1 : (kb < ka ? 1 : 0);
-}
-
-bool IsZeroValue(Extended a) {
-    return ExtExpField(a) != kExtMaxExp && a.signif == 0;
-}
-
-}  // namespace
-
-bool ExtLess(Extended a, Extended b) {
-    if (ExtIsNaN(a) || ExtIsNaN(b)) return false;
-    const bool zeroA = IsZeroValue(a);
-    const bool zeroB = IsZeroValue(b);
-    const bool negA = ExtSign(a) && !zeroA;
-    const bool negB = ExtSign(b) && !zeroB;
-    if (negA != negB) return negA;
-    const int order = CompareMagnitude(a, b);
-    return negA ? order > 0 : order < 0;
-}
-
-bool ExtEqual(Extended a, Extended b) {
-    if (ExtIsNaN(a) || ExtIsNaN(b)) return false;
-    if (IsZeroValue(a) && IsZeroValue(b)) return true;
-    return ExtSign(a) == ExtSign(b) && CompareMagnitude(a, b) == 0;
-}
-
 }  // namespace velmor

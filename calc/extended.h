@@ -46,9 +46,6 @@ constexpr Extended ExtNeg(Extended a) {
 constexpr Extended ExtAbs(Extended a) {
     return Extended{static_cast<uint16_t>(a.signExp & 0x7FFF), a.signif};
 }
-constexpr bool ExtIsZero(Extended a) {
-    return ExtExpField(a) == 0 && a.signif == 0;
-}
 constexpr bool ExtIsNaN(Extended a) {
     return ExtExpField(a) == kExtMaxExp && (a.signif << 1) != 0;
 }
@@ -77,9 +74,5 @@ uint64_t ExtIntegralToUint64(Extended a);
 // Rounds to binary64 (nearest, ties to even; gradual underflow). A finite value too large for
 // binary64 sets the overflow flag and gives an infinity; a signalling NaN sets invalid.
 double ExtToDouble(Extended a, FpFlags& flags);
-
-// Exact comparisons (no flags): a < b and a == b in value, with +0 == -0; NaN compares false.
-bool ExtLess(Extended a, Extended b);
-bool ExtEqual(Extended a, Extended b);
 
 }  // namespace velmor

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "errors.h"
+#include "power_of_ten.h"
 
 namespace velmor {
 namespace {
@@ -97,7 +98,7 @@ int ReadExponent(TextCursor& cursor) {
 }
 
 // Reads the accepted form; false when the text does not have it.
-bool ReadForm(std::string_view text, ParsedForm& form, FpFlags& flags) {
+bool ReadForm(std::string_view text, char separator, ParsedForm& form, FpFlags& flags) {
     TextCursor cursor(text);
     cursor.SkipSpaces();
     if (cursor.Peek() == '+' || cursor.Peek() == '-') {
@@ -110,7 +111,7 @@ bool ReadForm(std::string_view text, ParsedForm& form, FpFlags& flags) {
         cursor.Advance();
         tookMantissa = true;
     }
-    if (cursor.Peek() == DecimalSeparator()) {
+    if (cursor.Peek() == separator) {
         cursor.Advance();
         tookMantissa = true;
         while (IsDigit(cursor.Peek())) {
@@ -288,10 +289,10 @@ char* AppendFixed(char* out, const ShortForm& form, char separator) {
 
 }  // namespace
 
-Extended ParseNumberText(std::string_view text) {
+Extended ParseNumberText(std::string_view text, char separator) {
     FpFlags flags;
     ParsedForm form;
-    if (!ReadForm(text, form, flags)) throw ConversionError(std::string(text));
+    if (!ReadForm(text, separator, form, flags)) throw ConversionError(std::string(text));
     const int n = ClampToInt(int64_t{form.exponent} - form.fractionDigits);
     Extended value = ScaleByPowerOfTen(form.digits.Value(), n, flags);
     if (form.negative) value = ExtNeg(value);
@@ -324,9 +325,9 @@ size_t WriteNumberText(Extended value, char separator, char* out) {
     return static_cast<size_t>(end - out);
 }
 
-std::string FormatNumberText(Extended value) {
+std::string FormatNumberText(Extended value, char separator) {
     char text[kNumberTextMaxLength];
-    return std::string(text, WriteNumberText(value, DecimalSeparator(), text));
+    return std::string(text, WriteNumberText(value, separator, text));
 }
 
 }  // namespace velmor

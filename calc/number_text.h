@@ -1,7 +1,24 @@
 // Reading typed numbers and writing result numbers: the exact texts users type and see.
 //
-// Both sides work in the 80-bit extended format and share one decimal separator and one
-// power-of-ten scaling step, so that a text round-trips the same way on every machine.
+// Both sides work in the 80-bit extended format, take the decimal separator as an argument and
+// scale by the same correctly rounded powers of ten, so a text reads and writes the same way on
+// every machine. With '.' as the separator:
+//
+//   ParseNumberText(" 10E3 ")      10000
+//   ParseNumberText("-.5e-1")      -0.05
+//   ParseNumberText("5.")          5
+//   ParseNumberText("1,5")         ConversionError "'1,5' is not a valid floating point value"
+//   ParseNumberText("1E4933")      ConversionError (beyond the extended range)
+//
+//   FormatNumberText(10000)        "10000"
+//   FormatNumberText(0.0001)       "0.0001"
+//   FormatNumberText(0.00001)      "1E-5"
+//   FormatNumberText(1e16)         "1E16"
+//   FormatNumberText(2.0 / 3)      "0.666666666666667"
+//   FormatNumberText(-1.5e-300)    "-1.5E-300"
+//   FormatNumberText(infinity)     "INF"
+//
+// The longest text FormatNumberText writes has 23 characters, as "-1.29879404384758E-4927".
 #pragma once
 
 #include <cstddef>
@@ -13,15 +30,11 @@
 
 namespace velmor {
 
-// x × 10^n from three tables of correctly rounded powers of ten (at most three roundings);
-// n >= 5120 gives +infinity and n <= -5120 gives zero. Overflow is recorded in flags.
-Extended ScaleByPowerOfTen(Extended x, int n, FpFlags& flags);
-
 // The typed text's value, or ConversionError quoting the whole text. Accepts leading and
-// trailing spaces (code 32 only), a sign, digits with one optional decimal separator, and an
-// optional exponent; a NUL byte ends the text. Values below the extended range become zero or
-// a denormal; values beyond it are rejected.
-Extended ParseNumberText(std::string_view text);
+// trailing spaces (code 32 only), a sign, digits with at most one separator, and an optional
+// exponent ("E" or "e", a sign, digits); a NUL byte ends the text. Values below the extended
+// range become zero or a denormal; values beyond it are rejected.
+Extended ParseNumberText(std::string_view text, char separator);
 
 // The decimal form: at most 15 significant digits, the exponent E with value = 0.d1d2… × 10^E.
 struct DecimalForm {
@@ -36,23 +49,15 @@ struct DecimalForm {
 // First stage of formatting: rounds to 18 digits, then to 15 by the 16th digit alone.
 DecimalForm MakeDecimalForm(Extended value);
 
-// The general format with at most 15 significant digits ("0.008", "1.5E20", "-INF", "NAN").
-// Never fails and never records a fault.
-std::string FormatNumberText(Extended value);
+// The general format with at most 15 significant digits: fixed notation for decimal exponents
+// from -3 to 15, scientific otherwise; "INF", "-INF" or "NAN" for the special values, and "0"
+// for zeros and denormals. Never fails and never records a fault.
+std::string FormatNumberText(Extended value, char separator);
 
-// The longest text FormatNumberText writes.
-inline constexpr size_t kNumberTextMaxLength = 24;
+inline constexpr size_t kNumberTextMaxLength = 23;
 
-// Writes FormatNumberText's text to out, which has room for kNumberTextMaxLength characters, and
-// returns its length; no NUL is written.
+// FormatNumberText's text written to out, which has room for kNumberTextMaxLength characters;
+// returns its length (no NUL is written). Allocates nothing.
 size_t WriteNumberText(Extended value, char separator, char* out);
-
-// The one process-wide decimal separator shared by the parser and the formatter ('.' at start).
-char DecimalSeparator();
-void SetDecimalSeparator(char separator);
-
-// The separator a locale setting gives: the setting itself when it is exactly one one-byte
-// (ASCII) character, otherwise '.'. A null setting (unreadable) also gives '.'.
-char DecimalSeparatorFromSetting(const char* setting);
 
 }  // namespace velmor

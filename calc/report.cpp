@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "decimal_separator.h"
 #include "errors.h"
 #include "extended.h"
 #include "number_text.h"

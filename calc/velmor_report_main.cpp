@@ -13,14 +13,11 @@
 #include <string_view>
 
 #include "amplifier.h"
+#include "decimal_separator.h"
 #include "errors.h"
-#include "number_text.h"
 #include "report.h"
 
 namespace {
-
-constexpr std::array<std::string_view, velmor::kInputCount> kDefaultTexts = {
-    "10E3", "1E3", "10E3", "100", "47", "100", "3", "50"};
 
 void PrintLines(const velmor::ReportLines& report) {
     for (const std::string& line : report.Lines()) std::printf("%s\n", line.c_str());
@@ -44,7 +41,7 @@ int main(int argc, char** argv) {
         velmor::SetDecimalSeparator(
             velmor::DecimalSeparatorFromSetting(std::localeconv()->decimal_point));
     }
-    std::array<std::string_view, velmor::kInputCount> texts = kDefaultTexts;
+    std::array<std::string_view, velmor::kInputCount> texts = velmor::kDefaultInputTexts;
     if (argc == 1 + velmor::kInputCount) {
         for (int i = 0; i < velmor::kInputCount; ++i) texts[i] = argv[i + 1];
     } else if (argc != 1) {

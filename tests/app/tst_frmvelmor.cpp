@@ -9,7 +9,7 @@
 #include "application.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
-#include "number_text.h"
+#include "decimal_separator.h"
 
 struct ShownBox {
     QString title, text;

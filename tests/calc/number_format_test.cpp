@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "decimal_separator.h"
+#include "errors.h"
 #include "extended.h"
 #include "number_text.h"
 #include "test_support.h"
@@ -13,7 +15,7 @@ namespace velmor {
 namespace {
 
 std::string Format(double v) {
-    return FormatNumberText(ExtFromDouble(v));
+    return FormatNumberText(ExtFromDouble(v), '.');
 }
 
 struct FormatCase {
@@ -72,21 +74,21 @@ TEST(FormatNumberText, DecimalFormOfSpecialValues) {
 
     const Extended inf = ExtPack(true, kExtMaxExp, uint64_t{1} << 63);
     EXPECT_EQ(MakeDecimalForm(inf).exponent, DecimalForm::kInfinity);
-    EXPECT_EQ(FormatNumberText(inf), "-INF");
-    EXPECT_EQ(FormatNumberText(ExtAbs(inf)), "INF");
+    EXPECT_EQ(FormatNumberText(inf, '.'), "-INF");
+    EXPECT_EQ(FormatNumberText(ExtAbs(inf), '.'), "INF");
     // A significand with the integer bit clear counts as an infinity too.
-    EXPECT_EQ(FormatNumberText(ExtPack(false, kExtMaxExp, 1)), "INF");
+    EXPECT_EQ(FormatNumberText(ExtPack(false, kExtMaxExp, 1), '.'), "INF");
 
     const Extended nan = ExtPack(true, kExtMaxExp, 0xC000000000000000ULL);
     const DecimalForm nanForm = MakeDecimalForm(nan);
     EXPECT_EQ(nanForm.exponent, DecimalForm::kNaN);
     EXPECT_FALSE(nanForm.negative);
-    EXPECT_EQ(FormatNumberText(nan), "NAN");
+    EXPECT_EQ(FormatNumberText(nan, '.'), "NAN");
     // So is an unnormal: a finite exponent with the integer bit clear.
-    EXPECT_EQ(FormatNumberText(ExtPack(true, kExtBias, 0x4000000000000000ULL)), "NAN");
+    EXPECT_EQ(FormatNumberText(ExtPack(true, kExtBias, 0x4000000000000000ULL), '.'), "NAN");
 
     // Extended denormals have exponent field 0 and are written as zero.
-    EXPECT_EQ(FormatNumberText(ExtPack(false, 0, 12345)), "0");
+    EXPECT_EQ(FormatNumberText(ExtPack(false, 0, 12345), '.'), "0");
 }
 
 TEST(FormatNumberText, CarryPastFirstDigitRaisesExponent) {
@@ -107,22 +109,16 @@ TEST(FormatNumberText, TinyMagnitudesKeepAllSignificantDigits) {
 
 TEST(FormatNumberText, ExtendedValueJustBelowAPowerOfTen) {
     // Only reachable with extended values: the 18-digit scratch would round up to 10^18.
-    const Extended justBelowTen = ParseNumberText("9.99999999999999999999");
-    EXPECT_EQ(FormatNumberText(justBelowTen), "10");
-    EXPECT_EQ(FormatNumberText(ParseNumberText("9.9999999999999999999E300")), "1E301");
+    const Extended justBelowTen = ParseNumberText("9.99999999999999999999", '.');
+    EXPECT_EQ(FormatNumberText(justBelowTen, '.'), "10");
+    EXPECT_EQ(FormatNumberText(ParseNumberText("9.9999999999999999999E300", '.'), '.'), "1E301");
 }
 
-class WithSeparator : public ::testing::Test {
-  protected:
-    void TearDown() override { SetDecimalSeparator('.'); }
-};
-
-TEST_F(WithSeparator, CommaIsUsedOnBothSides) {
-    SetDecimalSeparator(',');
-    EXPECT_EQ(Format(2.5), "2,5");
-    EXPECT_EQ(Format(1.5e-20), "1,5E-20");
-    EXPECT_EQ(ExtToDoubleChecked(ParseNumberText("1,5")), 1.5);
-    EXPECT_THROW(ParseNumberText("1.5"), std::exception);
+TEST(NumberText, CommaAsTheSeparatorOnBothSides) {
+    EXPECT_EQ(FormatNumberText(ExtFromDouble(2.5), ','), "2,5");
+    EXPECT_EQ(FormatNumberText(ExtFromDouble(1.5e-20), ','), "1,5E-20");
+    EXPECT_EQ(ExtToDoubleChecked(ParseNumberText("1,5", ',')), 1.5);
+    EXPECT_THROW(ParseNumberText("1.5", ','), ConversionError);
 }
 
 TEST(DecimalSeparatorFromSetting, TakesOnlyOneSingleByteCharacter) {

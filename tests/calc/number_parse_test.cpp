@@ -11,13 +11,14 @@
 #include "errors.h"
 #include "extended.h"
 #include "number_text.h"
+#include "power_of_ten.h"
 #include "test_support.h"
 
 namespace velmor {
 namespace {
 
 double Stored(const std::string& text) {
-    return ExtToDoubleChecked(ParseNumberText(text));
+    return ExtToDoubleChecked(ParseNumberText(text, '.'));
 }
 
 TEST(ParseNumberText, AcceptedFormsAndTheirValues) {
@@ -52,10 +53,9 @@ TEST(ParseNumberText, AcceptedFormsAndTheirValues) {
 
 TEST(ParseNumberText, MinusZeroForms) {
     for (const char* text : {"-0", "-.", "-0E7"}) {
-        const Extended x = ParseNumberText(text);
-        EXPECT_TRUE(ExtIsZero(x)) << text;
-        EXPECT_TRUE(ExtSign(x)) << text;
-        EXPECT_EQ(FormatNumberText(x), "0");
+        const Extended x = ParseNumberText(text, '.');
+        EXPECT_EQ(x, ExtNeg(Extended{})) << text;
+        EXPECT_EQ(FormatNumberText(x, '.'), "0");
     }
 }
 
@@ -66,7 +66,7 @@ TEST(ParseNumberText, RejectsTextsOutsideTheForm) {
     };
     for (const std::string& text : rejected) {
         try {
-            ParseNumberText(text);
+            ParseNumberText(text, '.');
             ADD_FAILURE() << "accepted \"" << text << '"';
         } catch (const ConversionError& e) {
             EXPECT_EQ(std::string(e.what()), "'" + text + "' is not a valid floating point value");
@@ -76,33 +76,34 @@ TEST(ParseNumberText, RejectsTextsOutsideTheForm) {
 
 TEST(ParseNumberText, ExtremeExponents) {
     // Accepted in the extended format although beyond binary64.
-    const Extended big = ParseNumberText("1E500");
+    const Extended big = ParseNumberText("1E500", '.');
     EXPECT_EQ(ExtExpField(big), kExtBias + 1660);  // 10^500 lies in [2^1660, 2^1661)
     FpFlags flags;
     ExtToDouble(big, flags);
     EXPECT_TRUE(flags.overflow);
 
-    EXPECT_TRUE(ExtIsZero(ParseNumberText("1E-4999")));
+    EXPECT_EQ(ParseNumberText("1E-4999", '.'), Extended{});
     EXPECT_EQ(Stored("1E-400"), 0.0);
     // The largest extended value is about 1.1897E4932.
-    EXPECT_NO_THROW(ParseNumberText("1.18973149535723176E4932"));
-    EXPECT_THROW(ParseNumberText("1.18973149535723177E4932"), ConversionError);
+    EXPECT_NO_THROW(ParseNumberText("1.18973149535723176E4932", '.'));
+    EXPECT_THROW(ParseNumberText("1.18973149535723177E4932", '.'), ConversionError);
     // So many fraction digits that the power of ten falls off the scale: the value is zero.
-    EXPECT_TRUE(ExtIsZero(ParseNumberText("0." + std::string(6000, '0') + "1")));
+    EXPECT_EQ(ParseNumberText("0." + std::string(6000, '0') + "1", '.'), Extended{});
 }
 
 TEST(ParseNumberText, NulByteEndsTheText) {
     using namespace std::string_literals;
     EXPECT_EQ(Stored("25\0junk"s), 25);
     EXPECT_THROW(ParseNumberText("\0"
-                                 "5"s),
+                                 "5"s,
+                                 '.'),
                  ConversionError);
 }
 
 TEST(ParseNumberText, DoubleRoundingToBinary64) {
     // The extended value lies exactly halfway between two binary64 values; ties to even then
     // stores the one above, not the one nearest the text.
-    const Extended x = ParseNumberText("651.283538566814002");
+    const Extended x = ParseNumberText("651.283538566814002", '.');
     // 651.28353856681400202432996593415737152099609375 exactly:
     EXPECT_EQ(x, ExtPack(false, 0x4008, 0xA2D2257EF1E7BC00ULL));
     EXPECT_EQ(Stored("651.283538566814002"), 651.2835385668140588677488267421722412109375);
@@ -111,7 +112,7 @@ TEST(ParseNumberText, DoubleRoundingToBinary64) {
 
 TEST(ParseNumberText, TextThatIsNotANumberIsQuotedWhole) {
     try {
-        ParseNumberText(" 1 2 ");
+        ParseNumberText(" 1 2 ", '.');
         FAIL();
     } catch (const ConversionError& e) {
         EXPECT_STREQ(e.what(), "' 1 2 ' is not a valid floating point value");
@@ -171,10 +172,10 @@ TEST(ParseNumberText, SameBitsAsDigitByDigitRounding) {
         const std::string text = c.whole + "." + c.fraction + "E" + std::to_string(c.exponent);
         const std::optional<Extended> expected = StepByStep(c.whole, c.fraction, c.exponent);
         if (!expected) {
-            EXPECT_THROW(ParseNumberText(text), ConversionError) << text;
+            EXPECT_THROW(ParseNumberText(text, '.'), ConversionError) << text;
             continue;
         }
-        const Extended x = ParseNumberText(text);
+        const Extended x = ParseNumberText(text, '.');
         ASSERT_EQ(x.signExp, expected->signExp) << text;
         ASSERT_EQ(x.signif, expected->signif) << text;
     }

@@ -2,12 +2,14 @@
 // fault leaves the report box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "amplifier.h"
+#include "decimal_separator.h"
 #include "errors.h"
 #include "report.h"
 
@@ -15,7 +17,7 @@ namespace velmor {
 namespace {
 
 using Texts = std::array<std::string_view, kInputCount>;
-constexpr Texts kDefaults = {"10E3", "1E3", "10E3", "100", "47", "100", "3", "50"};
+constexpr Texts kDefaults = kDefaultInputTexts;
 
 // The 29 lines of the default report, as velmor-report prints them.
 std::vector<std::string> ReadDefaultReport() {
@@ -136,6 +138,17 @@ TEST(BuildReport, SecondPassKeepsVbAndRo) {
     EXPECT_EQ(lines[14], lines[28]);
     EXPECT_EQ(lines[3], "发射极静态电位VE=-6.7V");
     EXPECT_EQ(lines[17], "发射极静态电位VE=-6.3V");
+}
+
+TEST(BuildReport, ReadsAndWritesWithTheProcessWideSeparator) {
+    SetDecimalSeparator(',');
+    ReportLines report;
+    const std::string message = Calculate(With({{kVcc, "3,0"}}), report);
+    SetDecimalSeparator('.');
+    EXPECT_EQ(message, "");
+    std::vector<std::string> expected = kDefaultReport;
+    for (size_t i = 1; i < expected.size(); ++i) std::ranges::replace(expected[i], '.', ',');
+    EXPECT_EQ(report.Lines(), expected);
 }
 
 TEST(ComputeBaseEmitterResistance, MultipliesByTheRoundedReciprocalOf26) {

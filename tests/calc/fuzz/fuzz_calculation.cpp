@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "amplifier.h"
+#include "decimal_separator.h"
 #include "errors.h"
 #include "extended.h"
 #include "number_text.h"
@@ -19,19 +20,19 @@ void Require(bool condition) {
     if (!condition) std::abort();
 }
 
-void CheckNumberText(std::string_view text) {
+void CheckNumberText(std::string_view text, char separator) {
     velmor::Extended value;
     try {
-        value = velmor::ParseNumberText(text);
+        value = velmor::ParseNumberText(text, separator);
     } catch (const velmor::ConversionError&) {
         return;
     }
-    const std::string formatted = velmor::FormatNumberText(value);
+    const std::string formatted = velmor::FormatNumberText(value, separator);
     Require(!formatted.empty());
     if (velmor::ExtIsInf(value) || velmor::ExtIsNaN(value)) return;
-    Require(formatted.size() <= 24);
+    Require(formatted.size() <= velmor::kNumberTextMaxLength);
     try {
-        velmor::ParseNumberText(formatted);
+        velmor::ParseNumberText(formatted, separator);
     } catch (const velmor::ConversionError&) {
         Require(false);
     }
@@ -59,11 +60,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     const std::string_view rest(reinterpret_cast<const char*>(data) + 1, size - 1);
     // The first byte picks the mode and, through its high bit, the decimal separator.
-    velmor::SetDecimalSeparator((data[0] & 0x80) ? ',' : '.');
+    const char separator = (data[0] & 0x80) ? ',' : '.';
+    velmor::SetDecimalSeparator(separator);
     if (data[0] & 1) {
         CheckCalculation(rest);
     } else {
-        CheckNumberText(rest);
+        CheckNumberText(rest, separator);
     }
     return 0;
 }
