@@ -19,7 +19,8 @@ void SetUpApplication() {
     // The title goes into the application name, not the display name: Qt appends a display
     // name to every window caption, and the main window's caption must read "Velmor" alone.
     QCoreApplication::setApplicationName(QStringLiteral("Velmor1.0"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("velmor"));
+    // The desktop entry's name, which Wayland compositors match the window against.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.velmor.Velmor"));
 
     // The window asks for "宋体". Where no face of that name is installed, Qt tries these in
     // order before its own fallback, so the choice does not depend on fontconfig or LANG.

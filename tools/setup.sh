@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing on a Debian/Ubuntu machine, then configures and builds in build/.
+# Installs what is missing on a Debian 12 or 13 machine, then configures and builds in build/.
 # Usage: tools/setup.sh app|tests   (tests adds what the test suites need)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 what=${1:-app}
 
-packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei)
+# xvfb and xauth give xvfb-run, which ./run suggests on a machine without a display.
+packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei
+          xvfb xauth)
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
-             xvfb xauth xdotool xclip imagemagick cups cups-client cups-filters poppler-utils)
+             xdotool xclip imagemagick cups cups-client cups-filters poppler-utils
+             desktop-file-utils appstream dpkg-dev)
 fi
 
 missing=()
@@ -22,7 +25,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # sudo clears the environment: env passes the setting on to apt and debconf.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}"
 fi
 
 # The program alone needs neither the test frameworks nor the benchmark library.

@@ -1,7 +1,7 @@
 #include "report_save.h"
 
+#include "report_encoding.h"
 #include "report_file.h"
-#include "report_text.h"
 #include "save_dialog.h"
 
 namespace velmor {

@@ -4,28 +4,11 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <iterator>
+
 namespace velmor {
 
-QList<FileFilter> ParseFilterList(QStringView text) {
-    QList<FileFilter> filters;
-    const QList<QStringView> parts = text.split(u'|');
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters.append({parts[i].toString(), parts[i + 1].toString()});
-    return filters;
-}
-
-QString QtNameFilter(const FileFilter& filter) {
-    QStringList patterns;
-    for (QStringView pattern : QStringView(filter.pattern).split(u';', Qt::SkipEmptyParts)) {
-        pattern = pattern.trimmed();
-        // In Windows file dialogs "*.*" also matches names without a dot.
-        patterns.append(pattern == u"*.*" ? QStringLiteral("*") : pattern.toString());
-    }
-    return filter.description + QStringLiteral(" (") + patterns.join(u' ') + u')';
-}
-
-ReportSaveDialog::ReportSaveDialog(QWidget* owner)
-    : owner_(owner), filters_(ParseFilterList(kFilterText)) {}
+ReportSaveDialog::ReportSaveDialog(QWidget* owner) : owner_(owner) {}
 
 QPoint ReportSaveDialog::PlacementOnScreen(const QRect& screen, const QSize& dialog) {
     // C++ division truncates toward zero, as the placement rule wants (also when the dialog is
@@ -45,9 +28,8 @@ std::optional<QString> ReportSaveDialog::AskSavePath() {
     lastPath_ = files.first();
     // With the details hidden, Qt gives the filter as shown, that is the description.
     const QString selected = dialog.selectedNameFilter();
-    for (qsizetype i = 0; i < filters_.size(); ++i) {
-        if (selected == filters_[i].description || selected == QtNameFilter(filters_[i]))
-            filterIndex_ = int(i) + 1;
+    for (int i = 0; i < int(std::size(kFilters)); ++i) {
+        if (selected == kFilters[i].shown || selected == kFilters[i].qtFilter) filterIndex_ = i + 1;
     }
     return lastPath_;
 }
@@ -65,7 +47,7 @@ void ReportSaveDialog::Configure(QFileDialog& dialog) const {
     dialog.setSizeGripEnabled(true);
 
     QStringList nameFilters;
-    for (const FileFilter& filter : filters_) nameFilters.append(QtNameFilter(filter));
+    for (const FileFilter& filter : kFilters) nameFilters.append(filter.qtFilter.toString());
     dialog.setNameFilters(nameFilters);
     dialog.selectNameFilter(nameFilters.value(filterIndex_ - 1));
     if (!lastPath_.isEmpty()) dialog.selectFile(lastPath_);

@@ -9,7 +9,6 @@
 // floating-point state.
 #pragma once
 
-#include <QList>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
@@ -30,25 +29,19 @@ class SavePathPrompt {
     virtual std::optional<QString> AskSavePath() = 0;
 };
 
-// One entry of a filter list: its description as shown and its pattern.
+// One entry of the dialog's filter list: the text shown, and the Qt name filter it stands for.
 struct FileFilter {
-    QString description;
-    QString pattern;
-
-    friend bool operator==(const FileFilter&, const FileFilter&) = default;
+    QStringView shown;
+    QStringView qtFilter;
 };
-
-// Splits a filter list held as one text, descriptions and patterns alternating and separated by
-// "|" ("文本文件(*.txt)|*.txt|所有文件(*.*)|*.*"). A description without a pattern is dropped.
-QList<FileFilter> ParseFilterList(QStringView text);
-
-// The Qt name filter for an entry: the description, then its patterns in parentheses as Qt
-// reads them ("*.*", which means every file, becomes "*"; ";" separates patterns).
-QString QtNameFilter(const FileFilter& filter);
 
 class ReportSaveDialog final : public SavePathPrompt {
   public:
-    static constexpr QStringView kFilterText = u"文本文件(*.txt)|*.txt|所有文件(*.*)|*.*";
+    // In Windows file dialogs "*.*" also matches names without a dot, as Qt's "*" does.
+    static constexpr FileFilter kFilters[] = {
+        {u"文本文件(*.txt)", u"文本文件(*.txt) (*.txt)"},
+        {u"所有文件(*.*)", u"所有文件(*.*) (*)"},
+    };
     static constexpr QStringView kDefaultSuffix = u"txt";
 
     // owner is the window the dialog is modal for and whose monitor it is placed on.
@@ -72,7 +65,6 @@ class ReportSaveDialog final : public SavePathPrompt {
     void Place(QFileDialog& dialog) const;
 
     QWidget* owner_;
-    QList<FileFilter> filters_;
     QString lastPath_;
     int filterIndex_ = 1;
 };

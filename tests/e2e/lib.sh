@@ -2,19 +2,29 @@
 # screenshots, and the program's exit code. Source it from a bash script:
 #
 #   source "$(dirname "$0")/lib.sh"
-#   e2e_require Xvfb xdotool          # exits 77 (CTest: skipped) when a tool is missing
+#   e2e_require Xvfb xdotool          # exits 77 (CTest: skipped) when a tool is missing;
+#                                     # under CI a missing tool fails the test instead
 #   e2e_start_xvfb                    # exports DISPLAY; stopped again when the script ends
 #   e2e_start_app "$VELMOR"           # sets E2E_APP_PID
 #   wid=$(e2e_wait_window Velmor)     # the id of the window whose name is exactly "Velmor"
 #   e2e_screenshot "$wid" out.png
 #   e2e_wait_app_exit                 # sets E2E_APP_STATUS
 #   e2e_copy_to FILE ctrl+a           # the focused control's text, through the clipboard
+#   e2e_wait_focus "$wid"             # waits until the window has the keyboard focus
 #   "$E2E_DEFAULT_REPORT"             # the report for the default inputs, one line each
 #
 # Everything a helper starts is a child of the calling script and is stopped by its PID when
-# the script exits. Failures print a message and exit 1.
+# the script exits. Failures print a FAIL line saying what differed and exit 1; a command that
+# fails unchecked (set -e, also inside a pipeline) prints a FAIL line naming it.
+#
+# A skipped test writes its reason to $VELMOR_BUILD_DIR/Testing/skipped/, which ./run-tests
+# prints after the CTest summary.
 
-set -euo pipefail
+set -eEuo pipefail
+
+# Daemons and administration tools (cupsd, lpadmin) live in /usr/sbin, which is not on a normal
+# user's PATH on Debian.
+export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 E2E_SKIP=77
 E2E_XVFB_PID=""
@@ -27,20 +37,41 @@ e2e_log() { printf '[e2e] %s\n' "$*" >&2; }
 
 e2e_fail() {
     printf '[e2e] FAIL: %s\n' "$*" >&2
+    # Tells the ERR trap of an enclosing shell that the failure has been described already.
+    : >"$E2E_TMP/failed" 2>/dev/null || true
     exit 1
 }
 
-# Exits with the skip code when one of the named programs is not installed; under CI, where
-# ./run-tests installs them all, a missing one is a failure.
+e2e_on_error() {
+    local status=$1 line=$2 command=$3
+    [ -e "$E2E_TMP/failed" ] && exit "$status"
+    e2e_fail "${BASH_SOURCE[1]##*/}:$line: '$command' ended with status $status"
+}
+trap 'e2e_on_error $? $LINENO "$BASH_COMMAND"' ERR
+
+# Ends the test as skipped, with REASON in plain words for the summary of ./run-tests. Under CI,
+# where ./run-tests has installed everything, a test that cannot run fails instead.
+e2e_skip() {
+    case ${CI:-} in
+    "" | false | 0) ;;
+    *) e2e_fail "cannot run under CI: $*" ;;
+    esac
+    e2e_log "SKIP: $*"
+    if [ -n "${VELMOR_BUILD_DIR:-}" ]; then
+        mkdir -p "$VELMOR_BUILD_DIR/Testing/skipped"
+        printf '%s: %s\n' "$(basename "$0" .sh)" "$*" \
+            >"$VELMOR_BUILD_DIR/Testing/skipped/$(basename "$0" .sh).txt"
+    fi
+    exit "$E2E_SKIP"
+}
+
+# Skips the test (see e2e_skip) when one of the named programs is not installed.
 e2e_require() {
-    local tool
+    local tool missing=()
     for tool in "$@"; do
-        if ! command -v "$tool" >/dev/null 2>&1; then
-            [ -z "${CI:-}" ] || e2e_fail "$tool is not installed"
-            e2e_log "SKIP: $tool is not installed"
-            exit "$E2E_SKIP"
-        fi
+        command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
     done
+    [ ${#missing[@]} -eq 0 ] || e2e_skip "not installed: ${missing[*]} (./run-tests installs them)"
 }
 
 e2e_cleanup() {
@@ -113,6 +144,18 @@ e2e_wait_window_gone() {
         sleep 0.05
     done
     e2e_fail "window '$name' still there after ${timeout}s"
+}
+
+# Waits up to TIMEOUT seconds (default 20) until the X keyboard focus is on window WID, so that
+# keys typed next reach it and not the window that had the focus before.
+e2e_wait_focus() {
+    local wid=$1 timeout=${2:-20} i
+    for i in $(seq 1 $((timeout * 20))); do
+        [ "$(xdotool getwindowfocus 2>/dev/null || true)" = "$wid" ] && return 0
+        sleep 0.05
+    done
+    e2e_fail "window $wid did not get the keyboard focus within ${timeout}s" \
+        "(it is on $(xdotool getwindowfocus 2>/dev/null || echo nothing))"
 }
 
 # Prints the window's inside size as WIDTHxHEIGHT.

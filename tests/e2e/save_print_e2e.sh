@@ -15,8 +15,8 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/cups/cups.sh"
 
-e2e_require Xvfb xdotool xclip import compare cupsd lpadmin lpstat pdfinfo pdfimages pdftocairo \
-    iconv cmp
+e2e_require Xvfb xdotool xclip import compare convert cupsd lpadmin lpstat pdfinfo pdfimages \
+    pdftoppm iconv cmp
 : "${VELMOR:?VELMOR must name the program}"
 : "${VELMOR_BUILD_DIR:?VELMOR_BUILD_DIR must name the build tree}"
 artifacts=${E2E_ARTIFACT_DIR:-$E2E_TMP}
@@ -56,6 +56,14 @@ wait_file() {
     e2e_fail "$file did not appear${size:+ with $size bytes}"
 }
 
+# Opens the save dialog with 保存 and waits until it takes keys.
+open_save_dialog() {
+    local dialog
+    e2e_click "$wid" "$save_x" "$save_y"
+    dialog=$(e2e_wait_window "Save As")
+    e2e_wait_focus "$dialog"
+}
+
 # The text of the focused line edit, through the clipboard.
 focused_text() {
     e2e_copy_to "$E2E_TMP/clip" ctrl+a
@@ -89,22 +97,24 @@ confirm_save() {
 
 # --- 保存 after 计算, a name typed without extension -------------------------------------
 e2e_click "$wid" "$calc_x" "$calc_y"
-e2e_click "$wid" "$save_x" "$save_y"
-e2e_wait_window "Save As" >/dev/null
+open_save_dialog
 xdotool type --delay 10 "$work/saved/result"
+typed=$(focused_text)
+[ "$typed" = "$work/saved/result" ] || e2e_fail "the name box holds '$typed', not what was typed"
 save_ms=$(confirm_save)
-cmp "$expected" "$work/saved/result.txt" || e2e_fail "result.txt is not the GBK report"
+cmp "$expected" "$work/saved/result.txt" ||
+    e2e_fail "result.txt is not the GBK report: $(cmp "$expected" "$work/saved/result.txt" 2>&1)"
 [ "$(ls -A "$work/saved")" = result.txt ] || e2e_fail "other files in the folder: $(ls -A "$work/saved")"
 e2e_log "保存: result.txt, $expected_size bytes as expected, in ${save_ms} ms (Return to file)"
 
 # --- a second 保存 over an existing longer file -----------------------------------------
 { cat "$expected" "$expected"; printf 'an older, longer file\r\n'; } >"$work/saved/result.txt"
-e2e_click "$wid" "$save_x" "$save_y"
-e2e_wait_window "Save As" >/dev/null
+open_save_dialog
 name=$(focused_text)
 [ "$name" = result.txt ] || e2e_fail "the second dialog offers '$name', not result.txt"
 save2_ms=$(confirm_save)
-cmp "$expected" "$work/saved/result.txt" || e2e_fail "the longer file was not replaced exactly"
+cmp "$expected" "$work/saved/result.txt" || e2e_fail "the longer file was not replaced exactly:" \
+    "$(cmp "$expected" "$work/saved/result.txt" 2>&1)"
 e2e_log "保存 again: opened with result.txt in its folder, replaced the longer file (${save2_ms} ms)"
 
 # --- 打印 -------------------------------------------------------------------------------
@@ -135,29 +145,34 @@ read -r _ _ _ width height color _ bpc enc _ _ _ xppi yppi _ <<<"$images"
 [ "$xppi $yppi" = "96 96" ] || e2e_fail "image printed at $xppi x $yppi ppi, not the screen's 96"
 
 # The placement: Qt's print engine works at 1200 dpi on a CUPS queue, so the picture is
-# 681 * 1200 / 96 = 8512.5 -> 8513 by 370 * 1200 / 96 = 4625 dots, i.e. 510.78 x 277.5 points,
-# with its corner on the printable area's (within one dot).
-page=$(sed -n 's/^Page size: *[0-9.]* x \([0-9.]*\) pts (\(.*\))$/\2 \1/p' <<<"$info")
-read -r paper page_height <<<"$page"
+# 681 * 1200 / 96 = 8512.5 -> 8513 by 370 * 1200 / 96 = 4625 dots with its corner on the
+# printable area's. The page is drawn at 1200 dpi around the picture's two corners, and the
+# edges of the non-white area there (the window has no white edge) must lie within a dot.
+page_height=$(sed -n 's/^Page size: *[0-9.]* x \([0-9.]*\) pts.*$/\1/p' <<<"$info")
+paper=$(sed -n 's/^Page size: .*(\(.*\))$/\1/p' <<<"$info")
 area=$(sed -n "s/^\*ImageableArea $paper\/[^:]*: *\"\(.*\)\"/\1/p" "$cups_dir/ppd/TestPDF.ppd")
 read -r llx _ _ ury <<<"$area"
 [ -n "$ury" ] || e2e_fail "no printable area for '$paper' in the queue's PPD"
-pdftocairo -svg "$pdf" "$E2E_TMP/page.svg"
-matrix=$(grep -o '<use xlink:href="#image[0-9]*" transform="matrix([^)]*)' "$E2E_TMP/page.svg" |
-    sed 's/.*matrix(//')
-if [ -z "$matrix" ] || [ "$(wc -l <<<"$matrix")" != 1 ]; then
-    e2e_fail "no single placed image in the SVG"
-fi
-awk -F, -v llx="$llx" -v top="$(awk -v h="$page_height" -v u="$ury" 'BEGIN{print h - u}')" '
-    function off(a, b, tol) { return (a - b > tol || b - a > tol) }
-    {
-        w = $1 * 681; h = $4 * 370; dot = 72 / 1200
-        printf "[e2e] placed at %.3f,%.3f pt, %.3f x %.3f pt; printable area at %s,%s\n",
-            $5, $6, w, h, llx, top > "/dev/stderr"
-        if ($2 != 0 || $3 != 0) exit 1
-        if (off(w, 8513 * dot, 0.005) || off(h, 4625 * dot, 0.005)) exit 1
-        if (off($5, llx, dot) || off($6, top, dot)) exit 1
-    }' <<<"$matrix" || e2e_fail "the picture is not at the printable area's corner at 8513 x 4625 dots"
+left=$(awk -v x="$llx" 'BEGIN { printf "%.0f", x * 1200 / 72 }')
+top=$(awk -v h="$page_height" -v y="$ury" 'BEGIN { printf "%.0f", (h - y) * 1200 / 72 }')
+
+# The non-white part of the 64 x 64 dots at page dot (X, Y), as "left top right bottom" in page
+# dots, right and bottom exclusive. A white frame keeps it off the crop's corner, whose colour
+# -trim would take as the background.
+drawn_box() {
+    pdftoppm -r 1200 -x "$1" -y "$2" -W 64 -H 64 -png -singlefile "$pdf" "$E2E_TMP/corner"
+    convert "$E2E_TMP/corner.png" -bordercolor white -border 1 -format '%@' info: |
+        awk -F'[x+]' -v x="$1" -v y="$2" '{ print x + $3 - 1, y + $4 - 1, x + $3 - 1 + $1, y + $4 - 1 + $2 }'
+}
+read -r got_left got_top _ _ <<<"$(drawn_box $((left - 32)) $((top - 32)))"
+read -r _ _ got_right got_bottom <<<"$(drawn_box $((left + 8513 - 32)) $((top + 4625 - 32)))"
+drawn="$got_left,$got_top to $got_right,$got_bottom"
+want="$left,$top to $((left + 8513)),$((top + 4625))"
+e2e_log "picture at dots $drawn at 1200 dpi (expected $want)"
+awk -v got="$drawn" -v want="$want" 'BEGIN {
+    if (split(got, g, /[ ,to]+/) != 4 || split(want, w, /[ ,to]+/) != 4) exit 1
+    for (i = 1; i <= 4; i++) if (g[i] - w[i] > 1 || w[i] - g[i] > 1) exit 1
+}' || e2e_fail "the printed picture covers dots $drawn, not $want (within a dot)"
 
 # The printed pixels are the window's: the image taken out of the PDF equals a screenshot.
 pdfimages -png "$pdf" "$E2E_TMP/printed"

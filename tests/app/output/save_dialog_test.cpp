@@ -15,6 +15,7 @@
 #include "report_save.h"
 #include "save_dialog.h"
 
+using namespace Qt::StringLiterals;
 using velmor::ReportSaveDialog;
 using velmor::SaveReport;
 
@@ -85,7 +86,7 @@ void SaveDialogTest::savesThroughTheDialog() {
 
     WhenOpen(dir.filePath("reports/first"), 1);
     SaveReport(saveDlg, u"first");
-    QCOMPARE(filters_, (QStringList{u"文本文件(*.txt)"_qs, u"所有文件(*.*)"_qs}));
+    QCOMPARE(filters_, (QStringList{u"文本文件(*.txt)"_s, u"所有文件(*.*)"_s}));
     QCOMPARE(filterRow_, 0);
     QCOMPARE(offered_, QString());
     QCOMPARE(frame_.topLeft(),

@@ -1,0 +1,24 @@
+// The report file's encoding: the text of the report box as a Chinese Windows machine reads it,
+// the same bytes on every system the program runs on.
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+namespace velmor {
+
+// Encodes text for the report file, one character at a time:
+// - every line break (LF, CR LF, a lone CR, U+2028, U+2029) becomes CR LF; nothing is added at
+//   the end, so a text that does not end in a line break gives bytes that do not either;
+// - a character that code page 936 (GBK) holds is written as its 936 bytes: ASCII as one byte,
+//   "中" as D6 D0, "€" as 80, the user-defined areas as their private-use mapping (U+E000 as AA
+//   A1);
+// - any other character is written in its GB18030 four-byte form: "µ" as 81 30 85 38, U+FEFF as
+//   84 31 95 33, "😀" as 94 39 fc 36. This holds also for the characters to which GB18030-2022
+//   gives new two-byte codes (U+FE10 stays 84 31 82 36), so that the bytes do not depend on which
+//   edition the system's converter follows;
+// - an unpaired surrogate, which no encoding can hold, becomes "?".
+// No byte-order mark, no trailing NUL. An empty text gives no bytes.
+QByteArray EncodeReportText(QStringView text);
+
+}  // namespace velmor
