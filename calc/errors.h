@@ -9,6 +9,7 @@
 
 namespace velmor {
 
+// The root of every error the program raises, the calculation's and the output's alike.
 class VelmorError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
