@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "extended.h"
 
@@ -19,6 +20,13 @@ class VelmorError : public std::runtime_error {
 class ConversionError : public VelmorError {
   public:
     explicit ConversionError(const std::string& text);
+    // The text as typed (UTF-8), NULs included.
+    const std::string& Text() const { return text_; }
+    // The message quoting quoted, as what() gives it for a text of that form.
+    static std::string MessageFor(std::string_view quoted);
+
+  private:
+    std::string text_;
 };
 
 enum class ArithmeticFault { Invalid, DivisionByZero, Overflow };

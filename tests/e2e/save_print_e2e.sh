@@ -139,7 +139,8 @@ read -r _ _ _ width height color _ bpc enc _ _ _ xppi yppi _ <<<"$images"
 # with its corner on the printable area's (within one dot).
 page=$(sed -n 's/^Page size: *[0-9.]* x \([0-9.]*\) pts (\(.*\))$/\2 \1/p' <<<"$info")
 read -r paper page_height <<<"$page"
-area=$(sed -n "s/^\*ImageableArea $paper\/[^:]*: *\"\(.*\)\"/\1/p" "$cups_dir/ppd/TestPDF.ppd")
+# pdfinfo names the paper in its own case ("letter"), the PPD in the PPD's ("Letter").
+area=$(sed -n "s/^\*ImageableArea $paper\/[^:]*: *\"\(.*\)\"/\1/Ip" "$cups_dir/ppd/TestPDF.ppd")
 read -r llx _ _ ury <<<"$area"
 [ -n "$ury" ] || e2e_fail "no printable area for '$paper' in the queue's PPD"
 pdftocairo -svg "$pdf" "$E2E_TMP/page.svg"
