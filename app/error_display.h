@@ -3,12 +3,25 @@
 
 #include <QString>
 
+#include <string_view>
+
 namespace velmor {
 
 // The message as the box shows it: a full stop is added when the last character sorts above
 // "." in code order (any non-ASCII character does); after ".", a space, a line break or one of
 // ! " # $ % & ' ( ) * + , - nothing is added, and an empty message stays empty.
 QString WithFullStop(const QString& message);
+
+// A typed text as a message box quotes it (text is UTF-8):
+// - up to kLongestQuoted characters, the whole text, NULs included;
+// - a longer one as its first and last kQuotedEnd characters with "…" between, so that the box
+//   stays readable and quick however much was typed;
+// - when it holds right-to-left characters or bidirectional controls, wrapped in isolates
+//   (U+2068 ... U+2069, with as many as its own stray closing isolates need), so that it cannot
+//   reorder the rest of the message; any other text is unchanged.
+inline constexpr qsizetype kLongestQuoted = 256;
+inline constexpr qsizetype kQuotedEnd = 100;
+QString QuotedForDisplay(std::string_view text);
 
 // Shows the message (with its full stop) in a modal critical message box: stop icon, one OK
 // button, the application title as caption, the text shown as plain text. Releases a held

@@ -19,7 +19,6 @@
 #include "report.h"
 #include "report_save.h"
 #include "ui_frmvelmor.h"
-#include "window_printer.h"
 
 namespace {
 
@@ -95,7 +94,7 @@ void TFrmVelmor::BitBtnCalcClick() {
 }
 
 void TFrmVelmor::BitBtnPrintClick() {
-    velmor::RunHandler([this] { velmor::ApplicationPrinter().Print(*this); });
+    velmor::RunHandler([this] { Printer.Print(*this); });
 }
 
 void TFrmVelmor::BitBtn2Click() {

@@ -13,6 +13,7 @@
 
 #include "amplifier.h"
 #include "save_dialog.h"
+#include "window_printer.h"
 
 namespace Ui {
 class TFrmVelmor;
@@ -40,4 +41,7 @@ class TFrmVelmor : public QWidget {
     std::unique_ptr<Ui::TFrmVelmor> ui;
     // The save dialog's settings and what it remembers for the run.
     velmor::ReportSaveDialog SaveDlg{this};
+    // The printer and the list of installed printers, chosen at the first print request and
+    // kept for the run.
+    velmor::WindowPrinter Printer{velmor::CreateQtPrintSystem()};
 };

@@ -1,11 +1,21 @@
 // Velmor: starts the application, shows the main window and runs until it is closed.
 #include <QApplication>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
 #include "application.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
+#include "window_printer.h"
 
 int main(int /*argc*/, char* argv[]) {
+    // A write beyond the file-size limit and a write to a closed pipe or socket (a print server
+    // that went away) are errors the program reports, not reasons for the system to end it.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+
     // The program takes no options: Qt sees the program name alone, so -platform, -geometry,
     // -title and the like on the command line change nothing.
     int qtArgc = 1;
@@ -19,5 +29,12 @@ int main(int /*argc*/, char* argv[]) {
         FrmVelmor.show();
         QApplication::exec();
     });
+    // A print system that never answered still holds a worker thread; the window is gone and
+    // nothing is left to save, so the process ends now rather than wait for it.
+    if (velmor::PrintWorkRunning()) {
+        std::fputs("Velmor: the print system did not answer; the print job was abandoned.\n",
+                   stderr);
+        std::_Exit(0);
+    }
     return 0;
 }

@@ -18,7 +18,14 @@ const char* MessageFor(ArithmeticFault fault) {
 }  // namespace
 
 ConversionError::ConversionError(const std::string& text)
-    : VelmorError("'" + text + "' is not a valid floating point value") {}
+    : VelmorError(MessageFor(text)), text_(text) {}
+
+std::string ConversionError::MessageFor(std::string_view quoted) {
+    std::string message;
+    message.reserve(quoted.size() + 40);
+    message.append("'").append(quoted).append("' is not a valid floating point value");
+    return message;
+}
 
 ArithmeticError::ArithmeticError(ArithmeticFault fault) : VelmorError(MessageFor(fault)) {}
 

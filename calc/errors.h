@@ -4,11 +4,13 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "extended.h"
 
 namespace velmor {
 
+// The root of every error the program raises, the calculation's and the output's alike.
 class VelmorError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
@@ -18,6 +20,13 @@ class VelmorError : public std::runtime_error {
 class ConversionError : public VelmorError {
   public:
     explicit ConversionError(const std::string& text);
+    // The text as typed (UTF-8), NULs included.
+    const std::string& Text() const { return text_; }
+    // The message quoting quoted, as what() gives it for a text of that form.
+    static std::string MessageFor(std::string_view quoted);
+
+  private:
+    std::string text_;
 };
 
 enum class ArithmeticFault { Invalid, DivisionByZero, Overflow };

@@ -2,16 +2,18 @@
 // nothing else; the application's error display shows it, as for any other error.
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "errors.h"
 
 class QString;
 
 namespace velmor {
 
-class OutputError : public std::runtime_error {
+// Every error of saving and printing; a VelmorError like those of the calculation.
+class OutputError : public VelmorError {
   public:
-    using std::runtime_error::runtime_error;
+    using VelmorError::VelmorError;
 };
 
 // "Cannot create file <path>": the file could not be created or replaced.

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -35,11 +36,13 @@ class PrintSystem {
 };
 
 // The print system through Qt Print Support (CUPS on Linux). A failed default-printer query is
-// told apart from "no default printer" by the CUPS library's last error on this thread.
+// told apart from "no default printer" by the CUPS library's last status on the calling thread,
+// reported with the print system's own text for that status. Printers start from the queue's
+// default page size; the resolution stays Qt's 1200 dpi (Qt does not tell a queue's default).
 std::unique_ptr<PrintSystem> CreateQtPrintSystem();
 
-// pixels * printerDpi / screenDpi in 64 bits, rounded to nearest with halves away from zero;
-// -1 for a screen dpi of 0.
+// pixels * printerDpi / screenDpi in 64 bits, rounded to nearest with halves away from zero.
+// screenDpi must be positive.
 int ScaleToPrinter(int pixels, int printerDpi, int screenDpi);
 
 class WindowPrinter {
@@ -52,36 +55,44 @@ class WindowPrinter {
     // The real job: a QPainter on the printer, the image stored losslessly.
     static bool PaintPicture(QPrinter& printer, const QImage& picture, const QRect& target);
 
-    explicit WindowPrinter(std::unique_ptr<PrintSystem> system, PaintJob job = &PaintPicture);
+    // How long a request waits for the print system before it reports a timeout.
+    static constexpr std::chrono::milliseconds kDefaultTimeout{8000};
+
+    explicit WindowPrinter(std::unique_ptr<PrintSystem> system, PaintJob job = &PaintPicture,
+                           std::chrono::milliseconds timeout = kDefaultTimeout);
     ~WindowPrinter();
     WindowPrinter(const WindowPrinter&) = delete;
     WindowPrinter& operator=(const WindowPrinter&) = delete;
 
     // Prints window on the printer chosen at the first successful request of this object (the
     // default printer then, looked up case-insensitively among the installed printers, which are
-    // listed once). Returns when the job has been sent; meanwhile the caller's thread processes
-    // its events, so the window stays usable. Raises PrintingInProgressError while a job of this
-    // object is being sent (that job goes on unchanged), NoDefaultPrinterError, SystemError, and
-    // PrinterNotValidError when the printer cannot be opened. Nothing is printed on an error.
+    // listed once). The picture is taken at once; everything that talks to the print system
+    // (the lookup, opening the printer, sending the job) runs on a worker thread while the
+    // caller's thread keeps processing its events, so the window stays usable.
+    //
+    // Returns when the job has been sent. Raises PrintingInProgressError while an earlier
+    // request of this object is still with the print system (it goes on unchanged),
+    // NoDefaultPrinterError, SystemError, and PrinterNotValidError when the printer cannot be
+    // opened; nothing is printed on these errors. When the print system has not finished within
+    // the timeout, raises SystemError for ETIMEDOUT and leaves the worker to finish on its own
+    // (later requests are refused as in progress until it has). When the caller's event loop is
+    // told to quit meanwhile, returns at once, leaving the worker likewise.
     void Print(QWidget& window);
 
-    bool IsPrinting() const { return printing_; }
-    // The chosen printer, or null before the first successful lookup.
-    QPrinter* Printer() const { return printer_.get(); }
+    // Whether a request's worker is still with the print system.
+    bool IsPrinting() const;
+    // The chosen printer, or null before the first successful lookup or while printing.
+    QPrinter* Printer() const;
 
   private:
-    void ChoosePrinter();
-
-    std::unique_ptr<PrintSystem> system_;
-    PaintJob job_;
-    std::unique_ptr<QPrinter> printer_;
-    QStringList installed_;
-    bool installedListed_ = false;
-    bool printing_ = false;
+    struct Session;
+    std::shared_ptr<Session> session_;
+    std::chrono::milliseconds timeout_;
 };
 
-// The application's printer object: created at the first call, deleted with the application
-// object, so the chosen printer is kept for the whole run.
-WindowPrinter& ApplicationPrinter();
+// Whether a worker of any WindowPrinter is still inside the print system, even one whose window
+// is gone. A process that ends must then end without running its static destructors, which
+// that worker could still reach.
+bool PrintWorkRunning();
 
 }  // namespace velmor

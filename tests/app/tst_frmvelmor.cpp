@@ -278,6 +278,23 @@ class TestFrmVelmor : public QObject {
         row("markup", "'<b>5</b>' is bad", "'<b>5</b>' is bad.");
         row("empty", "", "");
         row("not a std::exception", "42", "");
+        // A conversion error's typed text ("typed:"): quoted in full up to 256 characters, NULs
+        // included; a longer one as its first and last 100 characters (not bytes, not UTF-16
+        // units); isolated when it could reorder the rest of the message.
+        const QString value = "' is not a valid floating point value.";
+        const QString fsi(QChar(0x2068)), pdi(QChar(0x2069)), x256(256, u'x');
+        QTest::newRow("typed, NUL") << "typed:1" + QString(QChar(0)) + "2"
+                                    << "'1" + QString(QChar(0)) + "2" + value;
+        QTest::newRow("typed, 256 characters") << "typed:" + x256 << "'" + x256 + value;
+        QTest::newRow("typed, 300 characters")
+            << "typed:a" + QString(150, u'电') + QString("😀").repeated(149)
+            << "'a" + QString(99, u'电') + u'…' + QString("😀").repeated(100) + value;
+        QTest::newRow("typed, right-to-left override")
+            << "typed:5" + QString(QChar(0x202e)) + "ab"
+            << "'" + fsi + "5" + QChar(0x202e) + "ab" + pdi + value;
+        QTest::newRow("typed, stray closing isolate")
+            << "typed:a" + pdi + QChar(0x202e) + "b"
+            << "'" + fsi + fsi + "a" + pdi + QChar(0x202e) + "b" + pdi + value;
     }
     void errorBox() {
         QFETCH(QString, message);
@@ -287,6 +304,8 @@ class TestFrmVelmor : public QObject {
         MessageBoxWatcher watcher;
         velmor::RunHandler([&message] {
             if (message == "42") throw 42;
+            if (message.startsWith("typed:"))
+                throw velmor::ConversionError(message.sliced(6).toStdString());
             throw std::runtime_error(message.toStdString());
         });
         QCOMPARE(watcher.boxes.size(), 1);

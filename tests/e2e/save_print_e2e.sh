@@ -150,7 +150,8 @@ read -r _ _ _ width height color _ bpc enc _ _ _ xppi yppi _ <<<"$images"
 # edges of the non-white area there (the window has no white edge) must lie within a dot.
 page_height=$(sed -n 's/^Page size: *[0-9.]* x \([0-9.]*\) pts.*$/\1/p' <<<"$info")
 paper=$(sed -n 's/^Page size: .*(\(.*\))$/\1/p' <<<"$info")
-area=$(sed -n "s/^\*ImageableArea $paper\/[^:]*: *\"\(.*\)\"/\1/p" "$cups_dir/ppd/TestPDF.ppd")
+# pdfinfo names the paper in its own case ("letter"), the PPD in the PPD's ("Letter").
+area=$(sed -n "s/^\*ImageableArea $paper\/[^:]*: *\"\(.*\)\"/\1/Ip" "$cups_dir/ppd/TestPDF.ppd")
 read -r llx _ _ ury <<<"$area"
 [ -n "$ury" ] || e2e_fail "no printable area for '$paper' in the queue's PPD"
 left=$(awk -v x="$llx" 'BEGIN { printf "%.0f", x * 1200 / 72 }')

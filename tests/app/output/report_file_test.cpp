@@ -1,5 +1,6 @@
-// Writing the report file: an old file is replaced keeping its permissions; on every failure the
-// right message, and an old file keeps its bytes and nothing is left behind.
+// Writing the report file: an old file is replaced keeping its permissions and its identity (links,
+// owner, a FIFO stays a FIFO); on every failure the right message, and where the file is replaced
+// by rename the old file keeps its bytes and nothing is left behind.
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,8 +22,26 @@ namespace {
 const QByteArray kOldBytes = "old report\r\nwith two lines that are longer than the new\r\n";
 const QByteArray kNewBytes = "\xb1\xbe\xc8\xed\xbc\xfe\r\n";
 
-enum Setup { kNothing, kFolderAtPath, kLockedFolder, kSizeLimit, kFullDisk };
-enum Result { kPassed, kNoMount, kSetupFailed, kWrongMessage, kWrongBytes, kLeftovers };
+enum Setup {
+    kNothing,
+    kFolderAtPath,
+    kLockedFolder,
+    kSizeLimit,
+    kFullDisk,
+    kFifo,
+    kHardLink,
+    kOtherOwner
+};
+enum Result {
+    kPassed,
+    kNoMount,
+    kSetupFailed,
+    kWrongMessage,
+    kWrongBytes,
+    kLeftovers,
+    kNotRoot,
+    kIdentityLost
+};
 
 }  // namespace
 
@@ -44,9 +63,15 @@ void ReportFileTest::write_data() {
     QTest::newRow("replaced, its mode kept") << "result.txt" << int(kNothing) << 0640 << "" << 0;
     QTest::newRow("missing folder")
         << "missing/result.txt" << int(kNothing) << 0 << cannotCreate << 0;
-    // The file itself may be written: only the folder forbids it (also for root, run as nobody).
+    // The file itself may be written, only the folder forbids a new one (also for root, run as
+    // nobody): rewritten in place.
     QTest::newRow("no permission for the folder")
-        << "locked/result.txt" << int(kLockedFolder) << 0666 << cannotCreate << 0;
+        << "locked/result.txt" << int(kLockedFolder) << 0666 << "" << 0;
+    QTest::newRow("FIFO") << "result.txt" << int(kFifo) << 0 << cannotCreate << 0;
+    QTest::newRow("hard link, both names see it")
+        << "result.txt" << int(kHardLink) << 0644 << "" << 0;
+    // Root saving over another user's file: owner and group stay (skipped without root).
+    QTest::newRow("other owner kept") << "result.txt" << int(kOtherOwner) << 0644 << "" << 0;
     QTest::newRow("read-only file") << "result.txt" << int(kNothing) << 0444 << cannotCreate << 0;
     QTest::newRow("name too long") << QString(300, u'r') << int(kNothing) << 0 << cannotCreate << 0;
     QTest::newRow("a folder at the path")
@@ -90,6 +115,12 @@ void ReportFileTest::write() {
              chmod(pathName.constData(), mode_t(oldMode)) != 0))
             _exit(kSetupFailed);
         old.close();
+        const QByteArray linkName = pathName + ".link";
+        if (setup == kOtherOwner && geteuid() != 0) _exit(kNotRoot);
+        if ((setup == kFifo && mkfifo(pathName.constData(), 0644) != 0) ||
+            (setup == kHardLink && link(pathName.constData(), linkName.constData()) != 0) ||
+            (setup == kOtherOwner && chown(pathName.constData(), 65534, 65534) != 0))
+            _exit(kSetupFailed);
         QFile filler(folder + "/filler");
         if (setup == kFullDisk && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
             while (filler.write(QByteArray(4096, 'f')) == 4096) {
@@ -124,12 +155,19 @@ void ReportFileTest::write() {
              old.readAll() != (message.isEmpty() ? bytes : kOldBytes) ||
              stat(pathName.constData(), &st) != 0 || (st.st_mode & 07777) != mode_t(oldMode)))
             _exit(kWrongBytes);
+        QFile linked(QFile::decodeName(linkName));
+        if ((setup == kFifo && (lstat(pathName.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))) ||
+            (setup == kHardLink && (!linked.open(QIODevice::ReadOnly) ||
+                                    linked.readAll() != bytes || st.st_nlink != 2)) ||
+            (setup == kOtherOwner && (st.st_uid != 65534 || st.st_gid != 65534)))
+            _exit(kIdentityLost);
         _exit(entries() == before ? kPassed : kLeftovers);
     }
     int status = 0;
     QVERIFY(waitpid(pid, &status, 0) == pid);
     chmod(folderName.constData(), 0755);
     if (WIFEXITED(status) && WEXITSTATUS(status) == kNoMount) QSKIP("cannot mount a tmpfs here");
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kNotRoot) QSKIP("needs root to own a file");
     QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), int(kPassed));
 }
 

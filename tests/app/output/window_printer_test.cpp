@@ -1,6 +1,7 @@
 // Printing the window through a fake print system whose printers write PDF files: the printed
 // size, the choice of the printer and its errors, a second request while a job is sent, and the
 // image in Qt's PDF output, which must hold the window's pixels unchanged.
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPrinter>
 #include <QSemaphore>
@@ -27,8 +28,10 @@ class FakePrintSystem final : public velmor::PrintSystem {
     int failCode = -1;  // the default-printer query raises SystemError(failCode, failText)
     QString failText;
     QString pdfFolder;
+    QSemaphore* gate = nullptr;  // the query waits for it: a print server that does not answer
 
     QString DefaultPrinterName() override {
+        if (gate) gate->acquire();
         if (failCode >= 0) throw velmor::SystemError(failCode, failText);
         return defaultName;
     }
@@ -62,6 +65,8 @@ class WindowPrinterTest : public QObject {
     void errors_data();
     void errors();
     void printerKeptAndBusy();
+    void printServerNotAnswering();
+    void realPrintServerUnreachable();
     void pdfHoldsTheWindowLosslessly();
 
   private:
@@ -89,13 +94,11 @@ void WindowPrinterTest::init() {
 void WindowPrinterTest::printedSize() {
     const struct {
         int pixels, printerDpi, screenDpi, dots;
-    } cases[] = {{681, 1200, 96, 8513},  // 8512.5
-                 {681, 600, 96, 4256},   // 4256.25
-                 {370, 600, 96, 2313},   // 2312.5
-                 {851, 600, 120, 4255},
-                 {-3, 1, 2, -2},                   // -1.5
-                 {20000000, 1200, 96, 250000000},  // beyond 32 bits
-                 {681, 600, 0, -1}};               // no screen dpi
+    } cases[] = {{681, 1200, 96, 8513},                           // 8512.5
+                 {681, 600, 96, 4256},                            // 4256.25
+                 {370, 600, 96, 2313},                            // 2312.5
+                 {851, 600, 120, 4255},          {-3, 1, 2, -2},  // -1.5
+                 {20000000, 1200, 96, 250000000}};                // beyond 32 bits
     for (const auto& c : cases)
         QCOMPARE(velmor::ScaleToPrinter(c.pixels, c.printerDpi, c.screenDpi), c.dots);
 }
@@ -174,6 +177,41 @@ void WindowPrinterTest::printerKeptAndBusy() {
     QCOMPARE(Outcome(printer, *window_), QString());
     QCOMPARE(printer.Printer()->outputFileName(), dir_->filePath("TestPDF.pdf"));
     QCOMPARE(targets, QList<QRect>(2, QRect(0, 0, 8513, 4625)));
+}
+
+// A print system that does not answer: the window keeps processing events, the request ends
+// with a timeout error, further requests are refused while the query hangs, and once it comes
+// back the printer it chose is used.
+void WindowPrinterTest::printServerNotAnswering() {
+    auto system = std::make_unique<FakePrintSystem>(dir_->path());
+    QSemaphore gate;
+    system->gate = &gate;
+    WindowPrinter printer(std::move(system), &WindowPrinter::PaintPicture,
+                          std::chrono::milliseconds(300));
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(Outcome(printer, *window_), "System Error.  Code: 110.\r\nConnection timed out");
+    QVERIFY(clock.elapsed() < 2000);
+    QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+    QVERIFY(printer.IsPrinting());
+    QCOMPARE(Outcome(printer, *window_), "Printing in progress");
+    gate.release(2);
+    QTRY_VERIFY(!printer.IsPrinting());
+    QCOMPARE(Outcome(printer, *window_), QString());
+    QVERIFY(QFile::exists(dir_->filePath("TestPDF.pdf")));
+}
+
+// The real print support with no server at the socket: the print system's status and its own
+// text for it, not whatever errno the library saw last.
+void WindowPrinterTest::realPrintServerUnreachable() {
+    QVERIFY(qEnvironmentVariable("CUPS_SERVER").startsWith("/nonexistent/"));
+    WindowPrinter printer(velmor::CreateQtPrintSystem());
+    QCOMPARE(Outcome(printer, *window_),
+             "System Error.  Code: 1282.\r\nserver-error-service-unavailable");
 }
 
 // The real drawing into Qt's PDF output, as CUPS jobs get it: one page, one image of 681 x 370
