@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QWidget>
 
 #include <array>
@@ -34,6 +35,7 @@ class TFrmVelmor : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    void PlaceAtDevicePixel(QPoint pixel);
     void SetUpStatusBar();
     std::array<QByteArray, velmor::kInputCount> InputTexts() const;
 
