@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 what=${1:-app}
 
-packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei)
+packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei qt6-translations-l10n)
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
              xvfb xauth xdotool xclip imagemagick cups cups-client cups-filters poppler-utils)
