@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QStringList>
+#include <QTranslator>
 
 #include "locale_separator.h"
 
@@ -12,6 +15,21 @@ static void InitResources() {
 }
 
 namespace velmor {
+
+namespace {
+
+// Qt's own texts (the file dialog's, the message box's button) in the system's language, as
+// the desktop's own dialogs speak it; the program's messages are not translated.
+void LoadQtTranslation() {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+}
+
+}  // namespace
 
 void SetUpApplication() {
     InitResources();
@@ -28,6 +46,7 @@ void SetUpApplication() {
                                {QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
                                 QStringLiteral("WenQuanYi Micro Hei")});
 
+    LoadQtTranslation();
     ReadDecimalSeparator();
 }
 

@@ -1,18 +1,28 @@
 #include "frmvelmor.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBitmap>
 #include <QByteArray>
 #include <QEvent>
+#include <QFont>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QScreen>
 #include <QTextDocument>
+
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
 
 #include <algorithm>
 #include <array>
 #include <string_view>
 
 #include "amplifier.h"
+#include "caption_on_frame_style.h"
 #include "handler_guard.h"
 #include "locale_separator.h"
 #include "memo_report_sink.h"
@@ -41,6 +51,14 @@ std::array<std::string_view, velmor::kInputCount> Views(
     return views;
 }
 
+// Assistive technology meets the main window as a dialog, which it is, not as a bare panel.
+QAccessibleInterface* AccessibleAsDialog(const QString& className, QObject* object) {
+    if (className == QLatin1String(TFrmVelmor::staticMetaObject.className()) &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+    return nullptr;
+}
+
 }  // namespace
 
 TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmVelmor>()) {
@@ -50,22 +68,47 @@ TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
-    move(441, 482);
+    QAccessible::installFactory(AccessibleAsDialog);
 
+    auto* groupBoxStyle = new velmor::CaptionOnFrameStyle;
+    groupBoxStyle->setParent(this);
+    ui->GroupBox1->setStyle(groupBoxStyle);
     ui->Image1->setPixmap(WithTransparentBackground(ui->Image1->pixmap()));
     SetUpStatusBar();
 
     connect(ui->BitBtnCalc, &QPushButton::clicked, this, &TFrmVelmor::BitBtnCalcClick);
     connect(ui->BitBtnPrint, &QPushButton::clicked, this, &TFrmVelmor::BitBtnPrintClick);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrmVelmor::BitBtn2Click);
+
+    PlaceAtDevicePixel(QPoint(441, 482));
 }
 
 TFrmVelmor::~TFrmVelmor() = default;
 
+// A scale factor enlarges the window but does not move it: its top-left stays on the given
+// pixel of the screen.
+void TFrmVelmor::PlaceAtDevicePixel(QPoint pixel) {
+    const qreal ratio = screen() ? screen()->devicePixelRatio() : 1.0;
+    move((QPointF(pixel) / ratio).toPoint());
+#if QT_CONFIG(xcb)
+    // Qt positions a window in whole scaled units, which miss odd pixels at a factor of 2; X
+    // takes the position in pixels. The native window exists from here on, still unmapped.
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr) {
+        const uint32_t xy[] = {uint32_t(pixel.x()), uint32_t(pixel.y())};
+        xcb_configure_window(x11->connection(), uint32_t(winId()),
+                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
+    }
+#endif
+}
+
 // The bar's two panels cannot be declared in the form: "就绪", and a notice filling the rest.
 void TFrmVelmor::SetUpStatusBar() {
     // The status bar keeps the desktop's own status-bar font, not the window's "宋体".
-    ui->StatusBar1->setFont(QApplication::font("QStatusBar"));
+    // The window's face is drawn without antialiasing; the bar keeps the desktop's rendering.
+    QFont barFont = QApplication::font("QStatusBar");
+    barFont.setStyleStrategy(QFont::PreferDefault);
+    ui->StatusBar1->setFont(barFont);
 
     auto* ready = new QLabel(tr("就绪"));
     ready->setFixedWidth(50);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QPoint>
 #include <QWidget>
 
 #include <array>
@@ -35,6 +36,7 @@ class TFrmVelmor : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
+    void PlaceAtDevicePixel(QPoint pixel);
     void SetUpStatusBar();
     std::array<QByteArray, velmor::kInputCount> InputTexts() const;
 

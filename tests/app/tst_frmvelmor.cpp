@@ -5,17 +5,21 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include "application.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
 #include "decimal_separator.h"
 
+using namespace Qt::StringLiterals;
+
 struct ShownBox {
     QString title, text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
     qsizetype buttonCount;
+    QString buttonText;
     Qt::TextFormat format;
     bool mouseGrabbed;
 };
@@ -29,7 +33,7 @@ struct MessageBoxWatcher {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr || !box->isVisible()) return;
             boxes.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                          box->buttons().size(), box->textFormat(),
+                          box->buttons().size(), box->buttons().value(0)->text(), box->textFormat(),
                           QWidget::mouseGrabber() != nullptr});
             box->done(QMessageBox::Ok);
         });
@@ -72,7 +76,8 @@ class TestFrmVelmor : public QObject {
     void cleanup() { window_.reset(); }
 
     // Every control and the window: parent, place and size, caption or text, and the name a
-    // screen reader speaks (an edit box's label, a button's caption).
+    // screen reader speaks (an edit box's label, a button's caption, the report box's and the
+    // schematic's own name).
     void controls_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("parent");
@@ -85,7 +90,7 @@ class TestFrmVelmor : public QObject {
         };
         row("FrmVelmor", "", {441, 482, 681, 370}, "Velmor");
         row("GroupBox1", "FrmVelmor", {8, 8, 665, 305}, "Velmor");
-        row("Image1", "GroupBox1", {8, 24, 223, 265}, "");
+        row("Image1", "GroupBox1", {8, 24, 223, 265}, "", "电路图");
         row("Label1", "GroupBox1", {248, 24, 66, 12}, "R1（omh）：");
         row("Label2", "GroupBox1", {248, 48, 54, 12}, "R2(omh)：");
         row("Label3", "GroupBox1", {248, 72, 54, 12}, "R3(omh)：");
@@ -104,7 +109,7 @@ class TestFrmVelmor : public QObject {
         row("EditVcc", "GroupBox1", {296, 176, 121, 20}, "3", "Vcc(V)：");
         row("EditBeta", "GroupBox1", {288, 200, 121, 20}, "50", "Beta：");
         row("BitBtnCalc", "GroupBox1", {344, 256, 75, 25}, "计算", "计算");
-        row("Memo", "GroupBox1", {440, 16, 217, 249}, "");
+        row("Memo", "GroupBox1", {440, 16, 217, 249}, "", "计算结果");
         row("BitBtnPrint", "GroupBox1", {264, 256, 75, 25}, "打印", "打印");
         row("BitBtn2", "GroupBox1", {576, 272, 75, 25}, "保存", "保存");
         row("BitBtn1", "FrmVelmor", {304, 320, 75, 25}, "关闭", "关闭");
@@ -118,17 +123,25 @@ class TestFrmVelmor : public QObject {
         QFETCH(QString, spoken);
         QWidget* control = name == window_->objectName() ? window_.get() : Find(name);
         QCOMPARE(control->parentWidget() ? control->parentWidget()->objectName() : "", parent);
-        QCOMPARE(QRect(control->pos(), control->size()), geometry);
+        // The window's place is a screen pixel whatever the scale factor (QT_SCALE_FACTOR).
+        const QPoint place = control->isWindow()
+                                 ? (QPointF(control->pos()) * control->devicePixelRatio()).toPoint()
+                                 : control->pos();
+        QCOMPARE(QRect(place, control->size()), geometry);
         QVERIFY(control->isVisible());
         const char* property = control->isWindow()                      ? "windowTitle"
                                : qobject_cast<QGroupBox*>(control)      ? "title"
                                : qobject_cast<QPlainTextEdit*>(control) ? "plainText"
                                                                         : "text";
         QCOMPARE(control->property(property).toString(), text);
-        if (!spoken.isEmpty())
-            QCOMPARE(QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name),
-                     spoken);
-        if (control->isWindow()) {  // fixed size; a close box, no minimise or maximise box
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        if (!spoken.isEmpty()) QCOMPARE(accessible->text(QAccessible::Name), spoken);
+        // The pictures and the report are described; the schematic names its circuit.
+        const QString description = accessible->text(QAccessible::Description);
+        QCOMPARE(description.isEmpty(), name != "Memo" && name != "Image1");
+        QVERIFY(name != "Image1" || description.contains("分压式偏置共射极放大电路"));
+        if (control->isWindow()) {  // a fixed-size dialog; a close box, no minimise or maximise box
+            QCOMPARE(accessible->role(), QAccessible::Dialog);
             QCOMPARE(control->minimumSize(), control->maximumSize());
             QCOMPARE(
                 control->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
@@ -136,13 +149,19 @@ class TestFrmVelmor : public QObject {
         }
     }
 
-    // "宋体" resolves to a Ming face at 12 pixels; the status bar keeps the desktop's font.
+    // "宋体" resolves to a Ming face at 12 pixels, drawn crisp (a label holds ink and face, no
+    // grey between); the status bar keeps the desktop's font.
     void fontsAndStatusBar() {
         for (const char* name : {"EditR1", "Label9", "Memo", "BitBtn1"}) {
             const QFontInfo info(Find(name)->font());
             QCOMPARE(info.pixelSize(), 12);
             QVERIFY2(info.family().startsWith("AR PL UMing"), qPrintable(info.family()));
         }
+        const QImage label = Find("Label1")->grab().toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < label.height(); ++y)
+            for (int x = 0; x < label.width(); ++x) colours.insert(label.pixel(x, y));
+        QCOMPARE(colours.size(), 2);
         auto* bar = Find<QStatusBar>("StatusBar1");
         QVERIFY(bar->font().family() != QStringLiteral("宋体"));
         QVERIFY(!bar->isSizeGripEnabled());
@@ -153,8 +172,10 @@ class TestFrmVelmor : public QObject {
         QVERIFY(panels[1]->geometry().right() > bar->width() - 20);
     }
 
-    // The schematic's light-yellow background lets the group box's face through.
-    void schematicIsTransparent() {
+    // The schematic's light-yellow background lets the group box's face through. The group
+    // box's frame runs above the report box and EditR1 (its caption stands on the line) and
+    // below 保存: down the gap between EditR1 and the report box only its two lines show.
+    void pictureOfTheWindow() {
         const QImage shot = window_->grab().toImage();
         const QPoint origin = Find("Image1")->mapTo(window_.get(), QPoint(0, 0));
         const QColor face = shot.pixelColor(origin + QPoint(-3, 264));
@@ -162,6 +183,13 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(shot.pixelColor(origin + QPoint(0, 264)), face);
         QCOMPARE(shot.pixelColor(origin + QPoint(1, 1)), face);
         QCOMPARE(shot.pixelColor(origin + QPoint(51, 60)), QColor(0, 0, 255));  // R1's outline
+
+        const QPoint box = Find("GroupBox1")->mapTo(window_.get(), QPoint(436, 0));
+        QList<int> lines;
+        for (int y = 0; y < 305; ++y)
+            if (shot.pixelColor(box + QPoint(0, y)) != face) lines << y;
+        QVERIFY2(!lines.isEmpty() && lines.first() < 16 && lines.last() > 297 && lines.size() <= 4,
+                 qPrintable(QDebug::toString(lines)));
     }
 
     // 计算 twice: the box is cleared each time. Long lines wrap on screen only.
@@ -242,10 +270,18 @@ class TestFrmVelmor : public QObject {
         QVERIFY(!Edit("EditR3")->hasSelectedText());
     }
 
-    void enterAndEscPressNothing() {
+    // Return and Enter press a focused button (as Space does); in an edit box they and Esc press
+    // nothing, for there is no default or cancel button.
+    void enterPressesOnlyAFocusedButton() {
         int clicks = 0;
-        for (QPushButton* button : window_->findChildren<QPushButton*>())
+        for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+            disconnect(button, nullptr, window_.get(), nullptr);  // no dialog, no print, no close
             connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
+            button->setFocus(Qt::TabFocusReason);
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space})
+                QTest::keyClick(button, key);
+            QCOMPARE(std::exchange(clicks, 0), 3);
+        }
         MessageBoxWatcher watcher;
         for (QLineEdit* edit : window_->findChildren<QLineEdit*>()) {
             QTest::mouseClick(edit, Qt::LeftButton);
@@ -317,6 +353,40 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(box.buttonCount, 1);
         QCOMPARE(box.format, Qt::PlainText);
         QVERIFY(!box.mouseGrabbed);
+    }
+
+    // Qt's own texts speak the system's language (run under C.UTF-8, and again under
+    // zh_CN.UTF-8): the save dialog's and the message box's button. The message stays English.
+    void qtTextsFollowSystemLanguage() {
+        QStringList dialogTexts;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&dialogTexts] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || !dialog->isVisible()) return;
+            dialogTexts << dialog->windowTitle();
+            for (const char* label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+                dialogTexts << dialog->findChild<QLabel*>(label)->text();
+            for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons())
+                dialogTexts << button->text();
+            dialog->reject();
+        });
+        poll.start(5);
+        Find<QPushButton>("BitBtn2")->click();
+        MessageBoxWatcher watcher;
+        Edit("EditBeta")->setText("x");
+        ClickCalc();
+        dialogTexts << watcher.boxes.value(0).buttonText;
+        QCOMPARE(watcher.boxes.value(0).text, "'x' is not a valid floating point value.");
+
+        const QStringList english{
+            "Save As", "Look in:", "File &name:", "Files of type:", "&Save", "Cancel", "OK"};
+        if (QLocale::system().language() != QLocale::Chinese) {
+            QCOMPARE(dialogTexts, english);
+            return;
+        }
+        QCOMPARE(dialogTexts.size(), english.size());
+        for (const QString& text : dialogTexts)
+            QVERIFY2(text.contains(QRegularExpression(u"\\p{Han}"_s)), qPrintable(text));
     }
 
     // 关闭, or a close request (the title bar's close box, Alt+F4): the event loop ends with 0.
