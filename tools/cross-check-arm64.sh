@@ -8,9 +8,18 @@ count=${1:-2000}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-sources=("$root"/calc/{extended,errors,power_of_ten,number_text,decimal_separator,amplifier,report,velmor_report_main}.cpp)
-g++ -std=c++20 -O2 -I"$root/calc" "${sources[@]}" -o "$work/native"
-aarch64-linux-gnu-g++ -std=c++20 -O2 -static -I"$root/calc" "${sources[@]}" -o "$work/arm64"
+# Builds velmor-report from the project's own CMake target, calculation only.
+build() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$work/$dir" -DCMAKE_BUILD_TYPE=Release -DVELMOR_WITH_APP=OFF \
+    -DVELMOR_WITH_BENCH=OFF -DVELMOR_WITH_FUZZ=OFF -DBUILD_TESTING=OFF "$@" >/dev/null
+  cmake --build "$work/$dir" --target velmor-report -j2 >/dev/null
+  cp "$work/$dir/calc/velmor-report" "$work/$dir.bin"
+}
+build native
+build arm64 -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=aarch64 \
+  -DCMAKE_CXX_COMPILER=aarch64-linux-gnu-g++ -DCMAKE_EXE_LINKER_FLAGS=-static
 
 python3 - "$count" >"$work/inputs" <<'PY'
 import random, sys
@@ -28,8 +37,8 @@ PY
 
 mismatches=0
 while read -r -a args; do
-  a=$("$work/native" "${args[@]}" 2>&1; echo "rc=$?")
-  b=$(qemu-aarch64 "$work/arm64" "${args[@]}" 2>&1; echo "rc=$?")
+  a=$("$work/native.bin" "${args[@]}" 2>&1; echo "rc=$?")
+  b=$(qemu-aarch64 "$work/arm64.bin" "${args[@]}" 2>&1; echo "rc=$?")
   if [ "$a" != "$b" ]; then
     mismatches=$((mismatches + 1))
     echo "differs for: ${args[*]}"

@@ -1,6 +1,11 @@
 #!/usr/bin/env python3
 """Prints the power-of-ten tables of calc/power_of_ten.cpp: 10^k rounded to the nearest 64-bit
-significand (ties to even), as 80-bit extended (sign/exponent, significand) pairs."""
+significand (ties to even), as 80-bit extended (sign/exponent, significand) pairs.
+
+  gen_power_of_ten.py                 prints the tables
+  gen_power_of_ten.py --check FILE    exits 1 unless FILE holds every table exactly as printed
+"""
+import sys
 from fractions import Fraction
 
 
@@ -26,10 +31,23 @@ def table(name: str, exponents: list[int]) -> str:
     for k in exponents:
         se, sig = to_extended(Fraction(10) ** k)
         rows.append(f"    {{0x{se:04X}, 0x{sig:016X}}},  // 1e{k}")
-    return f"const Extended {name}[] = {{\n" + "\n".join(rows) + "\n};\n"
+    return f"constexpr Extended {name}[] = {{\n" + "\n".join(rows) + "\n};\n"
+
+
+def tables() -> list[str]:
+    return [
+        table("kSmall", list(range(32))),
+        table("kMedium", [32 * j for j in range(1, 16)]),
+        table("kLarge", [512 * j for j in range(1, 10)]),
+    ]
 
 
 if __name__ == "__main__":
-    print(table("kSmall", list(range(32))))
-    print(table("kMedium", [32 * j for j in range(1, 16)]))
-    print(table("kLarge", [512 * j for j in range(1, 10)]))
+    if len(sys.argv) == 3 and sys.argv[1] == "--check":
+        with open(sys.argv[2], encoding="utf-8") as f:
+            source = f.read()
+        stale = [t.split("[", 1)[0].split()[-1] for t in tables() if t not in source]
+        for name in stale:
+            print(f"{sys.argv[2]}: {name} differs from what {sys.argv[0]} makes", file=sys.stderr)
+        sys.exit(1 if stale else 0)
+    print("\n".join(tables()))

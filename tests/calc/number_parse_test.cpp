@@ -27,11 +27,7 @@ TEST(ParseNumberText, AcceptedFormsAndTheirValues) {
         double value;
     } cases[] = {
         {"10E3", 10000},
-        {"1E3", 1000},
-        {"100", 100},
         {"47", 47},
-        {"3", 3},
-        {"50", 50},
         {" 12 ", 12},
         {"+5", 5},
         {"5.", 5},

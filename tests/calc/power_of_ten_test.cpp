@@ -2,6 +2,8 @@
 // limits of the scaling steps.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "extended.h"
 #include "power_of_ten.h"
 #include "test_support.h"
@@ -30,18 +32,13 @@ Extended ReferencePowerOfTen(int k) {
 }
 
 TEST(ScaleByPowerOfTen, EveryTableEntryIsTheCorrectlyRoundedPower) {
-    const Extended one = ExtFromUint64(1);
-    for (int k = 0; k < 32; ++k) {
+    std::vector<int> powers;
+    for (int k = 0; k < 32; ++k) powers.push_back(k);           // the small table
+    for (int k = 32; k < 512; k += 32) powers.push_back(k);     // the medium table
+    for (int k = 512; k < 5120; k += 512) powers.push_back(k);  // the large table
+    for (int k : powers) {
         FpFlags flags;
-        EXPECT_EQ(ScaleByPowerOfTen(one, k, flags), ReferencePowerOfTen(k)) << "10^" << k;
-    }
-    for (int k = 32; k < 512; k += 32) {
-        FpFlags flags;
-        EXPECT_EQ(ScaleByPowerOfTen(one, k, flags), ReferencePowerOfTen(k)) << "10^" << k;
-    }
-    for (int k = 512; k < 5120; k += 512) {
-        FpFlags flags;
-        EXPECT_EQ(ScaleByPowerOfTen(one, k, flags), ReferencePowerOfTen(k)) << "10^" << k;
+        EXPECT_EQ(ScaleByPowerOfTen(ExtFromUint64(1), k, flags), ReferencePowerOfTen(k)) << k;
         EXPECT_FALSE(flags.Any());
     }
 }
