@@ -2,7 +2,8 @@
 # Start-up of Velmor against a bare Qt window doing the same font work, on a private Xvfb.
 # Runs each N times in turn (default 21) and prints the median time from the start of the
 # process to the first drawing of its window (reported by the X DAMAGE extension), the median
-# peak RSS, and Velmor's ratios to the bare window. A benchmark run by hand, not a test.
+# peak RSS and processor time (which a busy machine disturbs less), and Velmor's ratios to the
+# bare window. A benchmark run by hand, not a test.
 #
 #   bench/startup.sh [N]        the build folder is build/, or VELMOR_BUILD
 # Needs Xvfb, and libxdamage-dev when building velmor_startup_watch.
@@ -51,13 +52,15 @@ paste "$work/velmor" "$work/baseline" | awk -v runs="$runs" '
     for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j-1] > a[j]; j--) { t = a[j]; a[j] = a[j-1]; a[j-1] = t }
     return n % 2 ? a[(n+1)/2] : (a[n/2] + a[n/2+1]) / 2
   }
-  { vt[NR] = $1; vr[NR] = $2; bt[NR] = $3; br[NR] = $4; q[NR] = $1 / $3 }
+  { vt[NR] = $1; vr[NR] = $2; vc[NR] = $3; bt[NR] = $4; br[NR] = $5; bc[NR] = $6; q[NR] = $1 / $4 }
   END {
     n = NR; mvt = median(vt, n); mbt = median(bt, n); mvr = median(vr, n); mbr = median(br, n)
+    mvc = median(vc, n); mbc = median(bc, n)
     lo = hi = q[1]; for (i = 2; i <= n; i++) { if (q[i] < lo) lo = q[i]; if (q[i] > hi) hi = q[i] }
     printf "%d starts of each, in turn\n", runs
-    printf "%-13s %20s %16s\n", "", "first drawing (ms)", "peak RSS (KiB)"
-    printf "%-13s %20.1f %16d\n", "velmor", mvt, mvr
-    printf "%-13s %20.1f %16d\n", "bare window", mbt, mbr
-    printf "%-13s %19.2fx %15.2fx   (time ratio of each pair: %.2f-%.2f)\n", "ratio", mvt / mbt, mvr / mbr, lo, hi
+    printf "%-12s %19s %15s %14s\n", "", "first drawing (ms)", "peak RSS (KiB)", "CPU time (ms)"
+    printf "%-12s %19.1f %15d %14.1f\n", "velmor", mvt, mvr, mvc
+    printf "%-12s %19.1f %15d %14.1f\n", "bare window", mbt, mbr, mbc
+    printf "%-12s %18.2fx %14.2fx %13.2fx\n", "ratio", mvt / mbt, mvr / mbr, mvc / mbc
+    printf "first-drawing ratio of each pair: %.2f to %.2f\n", lo, hi
   }'
