@@ -59,8 +59,9 @@ int Measure(char* program, double megabytes) {
     text.clear();
     QApplication::processEvents();
     const qint64 typedMs = typed.elapsed();
-    const long typedPeakMb = PeakRssMb();
+    const long typedPeakMb = StatusMb("VmHWM:");
     ResetPeakRss();
+    const long beforeMb = StatusMb("VmRSS:");
 
     QElapsedTimer clock;
     qint64 shownMs = -1;
