@@ -22,13 +22,14 @@
 
 namespace {
 
-// The process's peak resident memory (VmHWM) in MB, or -1.
-long PeakRssMb() {
+// A figure of /proc/self/status in MB (VmHWM: the peak resident memory, VmRSS: the present),
+// or -1.
+long StatusMb(const QByteArray& key) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong() / 1024;
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').first().toLong() / 1024;
     return -1;
 }
 
@@ -59,8 +60,9 @@ int Measure(char* program, double megabytes) {
     text.clear();
     QApplication::processEvents();
     const qint64 typedMs = typed.elapsed();
-    const long typedPeakMb = PeakRssMb();
+    const long typedPeakMb = StatusMb("VmHWM:");
     ResetPeakRss();
+    const long beforeMb = StatusMb("VmRSS:");
 
     QElapsedTimer clock;
     qint64 shownMs = -1;
@@ -80,9 +82,9 @@ int Measure(char* program, double megabytes) {
     clock.start();
     calc->click();
     std::printf(
-        "%6.1f MB typed: 计算 to box %5lld ms, peak RSS meanwhile %5ld MB, box text %lld "
-        "chars | QLineEdit::setText %6lld ms, peak RSS %5ld MB\n",
-        megabytes, static_cast<long long>(shownMs), PeakRssMb(),
+        "%6.1f MB typed: 计算 to box %5lld ms, RSS %5ld MB before, peak +%5ld MB, box text "
+        "%lld chars | QLineEdit::setText %6lld ms, peak RSS %5ld MB\n",
+        megabytes, static_cast<long long>(shownMs), beforeMb, StatusMb("VmHWM:") - beforeMb,
         static_cast<long long>(shown.size()), static_cast<long long>(typedMs), typedPeakMb);
     std::fflush(stdout);
     return shownMs < 0 ? 1 : 0;

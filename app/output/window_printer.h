@@ -56,7 +56,7 @@ class WindowPrinter {
     static bool PaintPicture(QPrinter& printer, const QImage& picture, const QRect& target);
 
     // How long a request waits for the print system before it reports a timeout.
-    static constexpr std::chrono::milliseconds kDefaultTimeout{8000};
+    static constexpr std::chrono::milliseconds kDefaultTimeout{7000};
 
     explicit WindowPrinter(std::unique_ptr<PrintSystem> system, PaintJob job = &PaintPicture,
                            std::chrono::milliseconds timeout = kDefaultTimeout);
