@@ -104,8 +104,8 @@ void TFrmVelmor::PlaceAtDevicePixel(QPoint pixel) {
 
 // The bar's two panels cannot be declared in the form: "就绪", and a notice filling the rest.
 void TFrmVelmor::SetUpStatusBar() {
-    // The status bar keeps the desktop's own status-bar font, not the window's "宋体".
-    // The window's face is drawn without antialiasing; the bar keeps the desktop's rendering.
+    // The status bar keeps the desktop's own status-bar font and its rendering, not the window's
+    // "宋体" drawn without antialiasing.
     QFont barFont = QApplication::font("QStatusBar");
     barFont.setStyleStrategy(QFont::PreferDefault);
     ui->StatusBar1->setFont(barFont);

@@ -75,3 +75,11 @@ e2e_click "$wid" "$close_x" "$close_y"
 e2e_wait_app_exit
 [ "$E2E_APP_STATUS" -eq 0 ] || e2e_fail "exit code $E2E_APP_STATUS after 关闭"
 e2e_log "关闭: exit code 0"
+
+# Under a scale factor the window grows but stays on its screen pixel.
+QT_SCALE_FACTOR=2 e2e_start_app "$VELMOR"
+wid=$(e2e_wait_window Velmor)
+size=$(e2e_window_size "$wid")
+position=$(xdotool getwindowgeometry "$wid" | awk '/Position:/{print $2}')
+[ "$size at $position" = "1362x740 at 441,482" ] || e2e_fail "scaled by 2: $size at $position"
+e2e_log "scaled by 2: $size at $position"
