@@ -12,7 +12,7 @@ packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fo
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
              xdotool xclip imagemagick cups cups-client cups-filters poppler-utils
-             desktop-file-utils appstream dpkg-dev)
+             desktop-file-utils appstream dpkg-dev libxdamage-dev)
 fi
 
 missing=()

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "amplifier.h"
+#include "decimal_separator.h"
 #include "errors.h"
 #include "number_text.h"
 #include "report.h"
@@ -59,7 +60,7 @@ struct Fault {
 long double Parse(const std::string& text) {
     Extended e;
     try {
-        e = ParseNumberText(text);
+        e = ParseNumberText(text, DecimalSeparator());
     } catch (const ConversionError&) {
         throw Fault{"'" + text + "' is not a valid floating point value"};
     }
@@ -73,7 +74,7 @@ std::string Format(double value) {
     Extended e;
     std::memcpy(&e.signif, &x, 8);
     std::memcpy(&e.signExp, reinterpret_cast<const char*>(&x) + 8, 2);
-    return FormatNumberText(e);
+    return FormatNumberText(e, DecimalSeparator());
 }
 
 // Raises the first fault the processor flagged, in its own order of priority.
