@@ -17,13 +17,10 @@
 
 namespace {
 
-constexpr const std::array<std::string_view, velmor::kInputCount>& kTexts =
-    velmor::kDefaultInputTexts;
-
 void BM_BuildReport(benchmark::State& state) {
     velmor::ReportLines report;
     for (auto _ : state) {
-        velmor::BuildReport(velmor::ReadInputSet(kTexts), report);
+        velmor::BuildReport(velmor::ReadInputSet(velmor::kDefaultInputTexts), report);
         benchmark::DoNotOptimize(report.Lines().data());
     }
 }
@@ -55,7 +52,7 @@ double ReadFromChars(std::string_view text) {
 template <double (*Read)(std::string_view), std::string (*Line)(const char*, double, const char*)>
 void PeerReport(std::vector<std::string>& lines) {
     double in[velmor::kInputCount];
-    for (int i = 0; i < velmor::kInputCount; ++i) in[i] = Read(kTexts[i]);
+    for (int i = 0; i < velmor::kInputCount; ++i) in[i] = Read(velmor::kDefaultInputTexts[i]);
     const double r1 = in[0], r2 = in[1], r3 = in[2], r4 = in[3], vcc = in[6], beta = in[7];
     lines.clear();
     lines.emplace_back("本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数");

@@ -184,8 +184,12 @@ uint64_t RoundToPrecision(uint64_t eighteen, int& e) {
     return fifteen;
 }
 
-// The decimal form in a fixed array, so that writing a number allocates nothing.
-struct ShortForm {
+// The decimal form: at most 15 significant digits (most significant first, none for zero, no
+// trailing '0') and the exponent E with value = 0.d1d2… × 10^E.
+struct DecimalForm {
+    static constexpr int kInfinity = 32767;
+    static constexpr int kNaN = -32768;
+
     char digits[kPrecision];
     int count = 0;
     int exponent = 0;
@@ -218,8 +222,8 @@ void WriteFifteenDigits(uint64_t v, char* out) {
     out[0] = static_cast<char>('0' + high / 1'000'000);
 }
 
-ShortForm MakeShortForm(Extended value) {
-    ShortForm form;
+DecimalForm MakeDecimalForm(Extended value) {
+    DecimalForm form;
     const int expField = ExtExpField(value);
     if (expField == 0) return form;
     if (expField == kExtMaxExp) {
@@ -254,7 +258,7 @@ char* Append(char* out, const char* from, int count) {
     return out + count;
 }
 
-char* AppendScientific(char* out, const ShortForm& form, char separator) {
+char* AppendScientific(char* out, const DecimalForm& form, char separator) {
     *out++ = form.digits[0];
     if (form.count > 1) {
         *out++ = separator;
@@ -269,7 +273,7 @@ char* AppendScientific(char* out, const ShortForm& form, char separator) {
     return std::to_chars(out, out + 8, power).ptr;
 }
 
-char* AppendFixed(char* out, const ShortForm& form, char separator) {
+char* AppendFixed(char* out, const DecimalForm& form, char separator) {
     const int e = form.exponent;
     if (e > 0) {
         out = Append(out, form.digits, std::min(e, form.count));
@@ -300,17 +304,8 @@ Extended ParseNumberText(std::string_view text, char separator) {
     return value;
 }
 
-DecimalForm MakeDecimalForm(Extended value) {
-    const ShortForm form = MakeShortForm(value);
-    DecimalForm result;
-    result.digits.assign(form.digits, static_cast<size_t>(form.count));
-    result.exponent = static_cast<int16_t>(form.exponent);
-    result.negative = form.negative;
-    return result;
-}
-
 size_t WriteNumberText(Extended value, char separator, char* out) {
-    const ShortForm form = MakeShortForm(value);
+    const DecimalForm form = MakeDecimalForm(value);
     std::string_view special;
     if (form.exponent == DecimalForm::kInfinity) special = form.negative ? "-INF" : "INF";
     if (form.exponent == DecimalForm::kNaN) special = "NAN";

@@ -36,22 +36,10 @@ namespace velmor {
 // range become zero or a denormal; values beyond it are rejected.
 Extended ParseNumberText(std::string_view text, char separator);
 
-// The decimal form: at most 15 significant digits, the exponent E with value = 0.d1d2… × 10^E.
-struct DecimalForm {
-    static constexpr int16_t kInfinity = 32767;
-    static constexpr int16_t kNaN = -32768;
-
-    std::string digits;  // most significant first, no trailing '0'; empty for zero
-    int16_t exponent = 0;
-    bool negative = false;
-};
-
-// First stage of formatting: rounds to 18 digits, then to 15 by the 16th digit alone.
-DecimalForm MakeDecimalForm(Extended value);
-
-// The general format with at most 15 significant digits: fixed notation for decimal exponents
-// from -3 to 15, scientific otherwise; "INF", "-INF" or "NAN" for the special values, and "0"
-// for zeros and denormals. Never fails and never records a fault.
+// The general format with at most 15 significant digits, rounded twice: to 18 digits, then to
+// 15 by the 16th digit alone (halves away from zero). Fixed notation for values from 0.0001 up
+// to below 10^15 (as rounded), scientific otherwise; "INF", "-INF" or "NAN" for the special values,
+// and "0" for zeros and denormals. Never fails and never records a fault.
 std::string FormatNumberText(Extended value, char separator);
 
 inline constexpr size_t kNumberTextMaxLength = 23;
