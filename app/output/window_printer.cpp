@@ -176,19 +176,25 @@ void WindowPrinter::Print(QWidget& window) {
     ++runningWorkers;
     // A plain thread, not a QThread: one that is left behind must never be waited for, neither
     // by a QThread destructor nor by the application's thread pool.
-    std::thread([session = session_, image = picture, windowSize, screenDpi]() mutable {
-        try {
-            session->Run(image, windowSize, screenDpi);
-        } catch (...) {
-            session->error = std::current_exception();
-        }
-        session->busy = false;
-        // The last owner may be this thread (the window is gone): the printer goes here, before
-        // the process is told that no worker is left.
-        session.reset();
-        image = QImage();
+    try {
+        std::thread([session = session_, image = picture, windowSize, screenDpi]() mutable {
+            try {
+                session->Run(image, windowSize, screenDpi);
+            } catch (...) {
+                session->error = std::current_exception();
+            }
+            session->busy = false;
+            // The last owner may be this thread (the window is gone): the printer goes here,
+            // before the process is told that no worker is left.
+            session.reset();
+            image = QImage();
+            --runningWorkers;
+        }).detach();
+    } catch (...) {
+        session_->busy = false;
         --runningWorkers;
-    }).detach();
+        throw;
+    }
 
     // The worker cannot post to this loop safely once the loop may be gone, so the loop looks.
     const QDeadlineTimer deadline(timeout_);
@@ -205,6 +211,8 @@ void WindowPrinter::Print(QWidget& window) {
         if (session_->error) std::rethrow_exception(session_->error);
         return;
     }
+    // What the print system would have said is not known: the failure is the wait itself,
+    // reported as the system's own timeout error with its own text.
     if (deadline.hasExpired())
         throw SystemError(ETIMEDOUT, QString::fromLocal8Bit(strerror(ETIMEDOUT)));
     // The application is quitting: the worker finishes, or not, on its own.
