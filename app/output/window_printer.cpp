@@ -90,6 +90,8 @@ struct WindowPrinter::Session {
     bool installedListed = false;
     std::exception_ptr error;
     std::atomic<bool> busy = false;
+    // Set when the request has already been answered (a timeout): no job is started after it.
+    std::atomic<bool> abandoned = false;
 
     void ChoosePrinter();
     void Run(const QImage& picture, QSize windowSize, int screenDpi);
@@ -159,6 +161,7 @@ void WindowPrinter::Session::Run(const QImage& picture, QSize windowSize, int sc
     if (!printer->isValid()) throw PrinterNotValidError();
     const QRect target(0, 0, ScaleToPrinter(windowSize.width(), printer->logicalDpiX(), screenDpi),
                        ScaleToPrinter(windowSize.height(), printer->logicalDpiY(), screenDpi));
+    if (abandoned) return;
     if (!job(*printer, picture, target)) throw PrinterNotValidError();
 }
 
@@ -172,6 +175,7 @@ void WindowPrinter::Print(QWidget& window) {
     const int screenDpi = window.logicalDpiY();
 
     session_->error = nullptr;
+    session_->abandoned = false;
     session_->busy = true;
     ++runningWorkers;
     // A plain thread, not a QThread: one that is left behind must never be waited for, neither
@@ -213,6 +217,7 @@ void WindowPrinter::Print(QWidget& window) {
     }
     // What the print system would have said is not known: the failure is the wait itself,
     // reported as the system's own timeout error with its own text.
+    session_->abandoned = true;
     if (deadline.hasExpired())
         throw SystemError(ETIMEDOUT, QString::fromLocal8Bit(strerror(ETIMEDOUT)));
     // The application is quitting: the worker finishes, or not, on its own.

@@ -180,8 +180,8 @@ void WindowPrinterTest::printerKeptAndBusy() {
 }
 
 // A print system that does not answer: the window keeps processing events, the request ends
-// with a timeout error, further requests are refused while the query hangs, and once it comes
-// back the printer it chose is used.
+// with a timeout error, further requests are refused while the query hangs, the late answer
+// prints nothing, and the printer it chose is used by the next request.
 void WindowPrinterTest::printServerNotAnswering() {
     auto system = std::make_unique<FakePrintSystem>(dir_->path());
     QSemaphore gate;
@@ -201,6 +201,7 @@ void WindowPrinterTest::printServerNotAnswering() {
     QCOMPARE(Outcome(printer, *window_), "Printing in progress");
     gate.release(2);
     QTRY_VERIFY(!printer.IsPrinting());
+    QVERIFY(!QFile::exists(dir_->filePath("TestPDF.pdf")));  // nothing after the timeout
     QCOMPARE(Outcome(printer, *window_), QString());
     QVERIFY(QFile::exists(dir_->filePath("TestPDF.pdf")));
 }
