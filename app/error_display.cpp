@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "application.h"
 
 namespace velmor {
@@ -73,9 +75,10 @@ QString QuotedForDisplay(std::string_view text) {
         return Isolated(QString::fromUtf8(text.data(), qsizetype(text.size())));
 
     // Enough bytes for kQuotedEnd characters of up to four bytes, cut at character boundaries.
-    const size_t span = 4 * size_t(kQuotedEnd);
+    const size_t span = std::min(4 * size_t(kQuotedEnd), text.size());
     std::string_view head = text.substr(0, span);
-    while (!head.empty() && !IsUtf8Lead(text[head.size()])) head.remove_suffix(1);
+    while (head.size() < text.size() && !head.empty() && !IsUtf8Lead(text[head.size()]))
+        head.remove_suffix(1);
     std::string_view tail = text.substr(text.size() - span);
     while (!tail.empty() && !IsUtf8Lead(tail.front())) tail.remove_prefix(1);
 
