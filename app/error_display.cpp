@@ -51,9 +51,10 @@ QString Isolated(const QString& text) {
     bool needed = false;
     qsizetype open = 0, stray = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
-                                  ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
-                                  : text.at(i).unicode();
+        const bool pair =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const char32_t code =
+            pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
         if (code > 0xffff) ++i;
         const QChar::Direction direction = QChar::direction(code);
         needed = needed || MovesNeighbours(direction);
