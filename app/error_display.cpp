@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "application.h"
 
 namespace velmor {
@@ -49,9 +51,10 @@ QString Isolated(const QString& text) {
     bool needed = false;
     qsizetype open = 0, stray = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
-                                  ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
-                                  : text.at(i).unicode();
+        const bool pair =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
+        const char32_t code =
+            pair ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
         if (code > 0xffff) ++i;
         const QChar::Direction direction = QChar::direction(code);
         needed = needed || MovesNeighbours(direction);
@@ -73,9 +76,10 @@ QString QuotedForDisplay(std::string_view text) {
         return Isolated(QString::fromUtf8(text.data(), qsizetype(text.size())));
 
     // Enough bytes for kQuotedEnd characters of up to four bytes, cut at character boundaries.
-    const size_t span = 4 * size_t(kQuotedEnd);
+    const size_t span = std::min(4 * size_t(kQuotedEnd), text.size());
     std::string_view head = text.substr(0, span);
-    while (!head.empty() && !IsUtf8Lead(text[head.size()])) head.remove_suffix(1);
+    while (head.size() < text.size() && !head.empty() && !IsUtf8Lead(text[head.size()]))
+        head.remove_suffix(1);
     std::string_view tail = text.substr(text.size() - span);
     while (!tail.empty() && !IsUtf8Lead(tail.front())) tail.remove_prefix(1);
 

@@ -1,5 +1,7 @@
 #include "errors.h"
 
+#include <utility>
+
 namespace velmor {
 namespace {
 
@@ -17,8 +19,8 @@ const char* MessageFor(ArithmeticFault fault) {
 
 }  // namespace
 
-ConversionError::ConversionError(const std::string& text)
-    : VelmorError(MessageFor(text)), text_(text) {}
+ConversionError::ConversionError(std::string text)
+    : VelmorError(MessageFor(text)), text_(std::move(text)) {}
 
 std::string ConversionError::MessageFor(std::string_view quoted) {
     std::string message;

@@ -19,7 +19,7 @@ class VelmorError : public std::runtime_error {
 // A typed text that is not a number: "'<text>' is not a valid floating point value".
 class ConversionError : public VelmorError {
   public:
-    explicit ConversionError(const std::string& text);
+    explicit ConversionError(std::string text);
     // The text as typed (UTF-8), NULs included.
     const std::string& Text() const { return text_; }
     // The message quoting quoted, as what() gives it for a text of that form.

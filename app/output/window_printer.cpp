@@ -90,6 +90,8 @@ struct WindowPrinter::Session {
     bool installedListed = false;
     std::exception_ptr error;
     std::atomic<bool> busy = false;
+    // Set when the request has already been answered (a timeout): no job is started after it.
+    std::atomic<bool> abandoned = false;
 
     void ChoosePrinter();
     void Run(const QImage& picture, QSize windowSize, int screenDpi);
@@ -159,6 +161,7 @@ void WindowPrinter::Session::Run(const QImage& picture, QSize windowSize, int sc
     if (!printer->isValid()) throw PrinterNotValidError();
     const QRect target(0, 0, ScaleToPrinter(windowSize.width(), printer->logicalDpiX(), screenDpi),
                        ScaleToPrinter(windowSize.height(), printer->logicalDpiY(), screenDpi));
+    if (abandoned) return;
     if (!job(*printer, picture, target)) throw PrinterNotValidError();
 }
 
@@ -172,23 +175,30 @@ void WindowPrinter::Print(QWidget& window) {
     const int screenDpi = window.logicalDpiY();
 
     session_->error = nullptr;
+    session_->abandoned = false;
     session_->busy = true;
     ++runningWorkers;
     // A plain thread, not a QThread: one that is left behind must never be waited for, neither
     // by a QThread destructor nor by the application's thread pool.
-    std::thread([session = session_, image = picture, windowSize, screenDpi]() mutable {
-        try {
-            session->Run(image, windowSize, screenDpi);
-        } catch (...) {
-            session->error = std::current_exception();
-        }
-        session->busy = false;
-        // The last owner may be this thread (the window is gone): the printer goes here, before
-        // the process is told that no worker is left.
-        session.reset();
-        image = QImage();
+    try {
+        std::thread([session = session_, image = picture, windowSize, screenDpi]() mutable {
+            try {
+                session->Run(image, windowSize, screenDpi);
+            } catch (...) {
+                session->error = std::current_exception();
+            }
+            session->busy = false;
+            // The last owner may be this thread (the window is gone): the printer goes here,
+            // before the process is told that no worker is left.
+            session.reset();
+            image = QImage();
+            --runningWorkers;
+        }).detach();
+    } catch (...) {
+        session_->busy = false;
         --runningWorkers;
-    }).detach();
+        throw;
+    }
 
     // The worker cannot post to this loop safely once the loop may be gone, so the loop looks.
     const QDeadlineTimer deadline(timeout_);
@@ -205,6 +215,9 @@ void WindowPrinter::Print(QWidget& window) {
         if (session_->error) std::rethrow_exception(session_->error);
         return;
     }
+    // What the print system would have said is not known: the failure is the wait itself,
+    // reported as the system's own timeout error with its own text.
+    session_->abandoned = true;
     if (deadline.hasExpired())
         throw SystemError(ETIMEDOUT, QString::fromLocal8Bit(strerror(ETIMEDOUT)));
     // The application is quitting: the worker finishes, or not, on its own.

@@ -75,8 +75,9 @@ class WindowPrinter {
     // NoDefaultPrinterError, SystemError, and PrinterNotValidError when the printer cannot be
     // opened; nothing is printed on these errors. When the print system has not finished within
     // the timeout, raises SystemError for ETIMEDOUT and leaves the worker to finish on its own
-    // (later requests are refused as in progress until it has). When the caller's event loop is
-    // told to quit meanwhile, returns at once, leaving the worker likewise.
+    // (later requests are refused as in progress until it has); a worker still looking up the
+    // printer then sends no job, one already sending it cannot be stopped. When the caller's event
+    // loop is told to quit meanwhile, returns at once, leaving the worker likewise.
     void Print(QWidget& window);
 
     // Whether a request's worker is still with the print system.

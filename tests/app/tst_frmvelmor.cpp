@@ -322,6 +322,9 @@ class TestFrmVelmor : public QObject {
         QTest::newRow("typed, NUL") << "typed:1" + QString(QChar(0)) + "2"
                                     << "'1" + QString(QChar(0)) + "2" + value;
         QTest::newRow("typed, 256 characters") << "typed:" + x256 << "'" + x256 + value;
+        QTest::newRow("typed, 257 characters")
+            << "typed:" + x256 + "y"
+            << "'" + QString(100, u'x') + u'…' + QString(99, u'x') + "y" + value;
         QTest::newRow("typed, 300 characters")
             << "typed:a" + QString(150, u'电') + QString("😀").repeated(149)
             << "'a" + QString(99, u'电') + u'…' + QString("😀").repeated(100) + value;

@@ -1,6 +1,7 @@
 // Printing the window through a fake print system whose printers write PDF files: the printed
-// size, the choice of the printer and its errors, a second request while a job is sent, and the
-// image in Qt's PDF output, which must hold the window's pixels unchanged.
+// size, the choice of the printer and its errors, a second request while a job is sent, a print
+// system that does not answer, and the real print support's status when no server answers. (The
+// job's content through CUPS, lossless and pixel for pixel, is checked end to end.)
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPrinter>
@@ -67,7 +68,6 @@ class WindowPrinterTest : public QObject {
     void printerKeptAndBusy();
     void printServerNotAnswering();
     void realPrintServerUnreachable();
-    void pdfHoldsTheWindowLosslessly();
 
   private:
     std::unique_ptr<QTemporaryDir> dir_;
@@ -180,8 +180,8 @@ void WindowPrinterTest::printerKeptAndBusy() {
 }
 
 // A print system that does not answer: the window keeps processing events, the request ends
-// with a timeout error, further requests are refused while the query hangs, and once it comes
-// back the printer it chose is used.
+// with a timeout error, further requests are refused while the query hangs, the late answer
+// prints nothing, and the printer it chose is used by the next request.
 void WindowPrinterTest::printServerNotAnswering() {
     auto system = std::make_unique<FakePrintSystem>(dir_->path());
     QSemaphore gate;
@@ -201,6 +201,7 @@ void WindowPrinterTest::printServerNotAnswering() {
     QCOMPARE(Outcome(printer, *window_), "Printing in progress");
     gate.release(2);
     QTRY_VERIFY(!printer.IsPrinting());
+    QVERIFY(!QFile::exists(dir_->filePath("TestPDF.pdf")));  // nothing after the timeout
     QCOMPARE(Outcome(printer, *window_), QString());
     QVERIFY(QFile::exists(dir_->filePath("TestPDF.pdf")));
 }
@@ -212,33 +213,6 @@ void WindowPrinterTest::realPrintServerUnreachable() {
     WindowPrinter printer(velmor::CreateQtPrintSystem());
     QCOMPARE(Outcome(printer, *window_),
              "System Error.  Code: 1282.\r\nserver-error-service-unavailable");
-}
-
-// The real drawing into Qt's PDF output, as CUPS jobs get it: one page, one image of 681 x 370
-// pixels stored with Flate (not JPEG), whose pixels are the window's.
-void WindowPrinterTest::pdfHoldsTheWindowLosslessly() {
-    WindowPrinter printer(std::make_unique<FakePrintSystem>(dir_->path()));
-    QCOMPARE(Outcome(printer, *window_), QString());
-
-    QFile file(dir_->filePath("TestPDF.pdf"));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray pdf = file.readAll();
-    QVERIFY(pdf.contains("/Count 1"));
-    QCOMPARE(pdf.count("/Subtype /Image"), 1);
-    const qsizetype dictStart = pdf.lastIndexOf("<<", pdf.indexOf("/Subtype /Image"));
-    qsizetype start = pdf.indexOf("stream", dictStart);
-    const QByteArray dict = pdf.mid(dictStart, start - dictStart);
-    QVERIFY2(dict.contains("/Filter /FlateDecode") && dict.contains("/Width 681"), dict.data());
-    // The stream's data (after "stream" and its EOL, up to LF "endstream"), behind the
-    // big-endian size hint that qUncompress wants.
-    start += pdf[start + 6] == '\r' ? 8 : 7;
-    const qsizetype end = pdf.indexOf("\nendstream", start);
-    const QByteArray samples =
-        qUncompress(QByteArray("\x00\x80\x00\x00", 4) + pdf.mid(start, end - start));
-    QCOMPARE(samples.size(), 681 * 370 * 3);
-    const QImage printed(reinterpret_cast<const uchar*>(samples.constData()), 681, 370, 681 * 3,
-                         QImage::Format_RGB888);
-    QCOMPARE(printed, window_->grab().toImage().convertToFormat(QImage::Format_RGB888));
 }
 
 QTEST_MAIN(WindowPrinterTest)
