@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QFont>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QScreen>
@@ -80,6 +81,8 @@ TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->BitBtnPrint, &QPushButton::clicked, this, &TFrmVelmor::BitBtnPrintClick);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrmVelmor::BitBtn2Click);
 
+    for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
+
     PlaceAtDevicePixel(QPoint(441, 482));
 }
 
@@ -146,6 +149,20 @@ void TFrmVelmor::BitBtn2Click() {
         // separators become CR LF when the file is written.
         velmor::SaveReport(SaveDlg, ui->Memo->document()->toRawText());
     });
+}
+
+// Enter presses a focused push button, as Space does. No button is the default one (which
+// would also change its look), so Enter in an edit box still presses nothing.
+bool TFrmVelmor::eventFilter(QObject* watched, QEvent* event) {
+    auto* button = qobject_cast<QPushButton*>(watched);
+    if (button != nullptr && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            button->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFrmVelmor::changeEvent(QEvent* event) {

@@ -33,6 +33,7 @@ class TFrmVelmor : public QWidget {
     void BitBtn2Click();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:

@@ -33,8 +33,9 @@ struct MessageBoxWatcher {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr || !box->isVisible()) return;
             boxes.append({box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                          box->buttons().size(), box->buttons().value(0)->text(), box->textFormat(),
-                          QWidget::mouseGrabber() != nullptr});
+                          box->buttons().size(),
+                          box->buttons().isEmpty() ? "" : box->buttons()[0]->text(),
+                          box->textFormat(), QWidget::mouseGrabber() != nullptr});
             box->done(QMessageBox::Ok);
         });
         timer.start(5);
