@@ -3,7 +3,8 @@
 // Everything is drawn without anti-aliasing and with a built-in pixel font, so the output is
 // the same on every machine whatever fonts it has, and the schematic holds only its exact
 // background colour where the window is meant to show through. Run it after changing a
-// drawing; it writes into the folder given as its one argument (res/):
+// drawing; it writes into the folder given as its one argument (res/), or, with --check,
+// compares what it draws with the pictures there pixel by pixel and fails on any difference:
 //   schematic.bmp      223 × 265, 24-bit, background RGB 255,255,232
 //   velmor.png         32 × 32, 16-colour palette, the application icon
 //   exit.png           18 × 18, an open door under a green exit sign
@@ -15,6 +16,7 @@
 #include <QPolygon>
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -314,17 +316,32 @@ bool Save(const QImage& image, const QDir& dir, const char* name) {
     return false;
 }
 
+// Compares pixels, not file bytes: the image libraries may pack the same pixels differently.
+bool Matches(const QImage& image, const QDir& dir, const char* name) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    const QImage committed(path);
+    if (!committed.isNull() && committed.size() == image.size() &&
+        committed.convertToFormat(QImage::Format_ARGB32) ==
+            image.convertToFormat(QImage::Format_ARGB32))
+        return true;
+    std::fprintf(stderr, "%s is not what the drawing makes; redraw it\n", qPrintable(path));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT-FOLDER\n", argv[0]);
+    const bool check = argc == 3 && std::string_view(argv[1]) == "--check";
+    if (argc != 2 && !check) {
+        std::fprintf(stderr, "usage: %s [--check] FOLDER\n", argv[0]);
         return 2;
     }
-    const QDir dir(QString::fromLocal8Bit(argv[1]));
-    const bool ok = Save(DrawSchematic(), dir, "schematic.bmp") &&
-                    Save(ToSixteenColours(DrawIcon()), dir, "velmor.png") &&
-                    Save(ToSixteenColours(DrawExitGlyph()), dir, "exit.png") &&
-                    Save(ToSixteenColours(DrawExitGlyphDisabled()), dir, "exit-disabled.png");
-    return ok ? 0 : 1;
+    const QDir dir(QString::fromLocal8Bit(argv[argc - 1]));
+    const auto out = check ? &Matches : &Save;
+    // Every picture is looked at, so that a check names all that differ.
+    const bool ok[] = {out(DrawSchematic(), dir, "schematic.bmp"),
+                       out(ToSixteenColours(DrawIcon()), dir, "velmor.png"),
+                       out(ToSixteenColours(DrawExitGlyph()), dir, "exit.png"),
+                       out(ToSixteenColours(DrawExitGlyphDisabled()), dir, "exit-disabled.png")};
+    return std::ranges::all_of(ok, [](bool b) { return b; }) ? 0 : 1;
 }
