@@ -254,7 +254,8 @@ class TestFrmVelmor : public QObject {
         } steps[] = {{"0 ", dir.filePath("reports/first"), 1, Qt::Key_Return, u"a\u00a0b\nc"_s},
                      {"1 " + first, "other", 0, Qt::Key_Escape, "other"},
                      {"1 " + first, log, 0, Qt::Key_Return, ""},
-                     {"0 " + log, dir.filePath("missing/a"), -1, Qt::Key_Return, "x"}};
+                     {"0 " + log, dir.filePath("missing/a"), -1, Qt::Key_Return, "x"},
+                     {"0 " + dir.filePath("missing/a.txt"), "", -1, Qt::Key_Escape, ""}};
         ModalWatcher watcher;
         for (const auto& step : steps) {
             QString shown;
