@@ -3,6 +3,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <utility>
