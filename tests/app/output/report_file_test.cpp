@@ -1,6 +1,9 @@
-// Writing the report file: an old file is replaced keeping its permissions and its identity (links,
-// owner, a FIFO stays a FIFO); on every failure the right message, and where the file is replaced
-// by rename the old file keeps its bytes and nothing is left behind.
+// The report file: its bytes, checked against bytes written down here rather than against the
+// system's converters, which differ between releases; and writing it, where an old file is
+// replaced keeping its permissions and its identity (links, owner, a FIFO stays a FIFO), and on
+// every failure the right message, the old file's bytes where it is replaced by rename, and
+// nothing left behind.
+#include <QCryptographicHash>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,162 +17,162 @@
 
 #include <csignal>
 
+#include "report_encoding.h"
 #include "report_file.h"
 
-namespace {
+using namespace Qt::StringLiterals;
 
-// Longer than the new report below.
-const QByteArray kOldBytes = "old report\r\nwith two lines that are longer than the new\r\n";
-const QByteArray kNewBytes = "\xb1\xbe\xc8\xed\xbc\xfe\r\n";
-
-enum Setup {
-    kNothing,
-    kFolderAtPath,
-    kLockedFolder,
-    kSizeLimit,
-    kFullDisk,
-    kFifo,
-    kHardLink,
-    kOtherOwner
-};
-enum Result {
-    kPassed,
-    kNoMount,
-    kSetupFailed,
-    kWrongMessage,
-    kWrongBytes,
-    kLeftovers,
-    kNotRoot,
-    kIdentityLost
-};
-
-}  // namespace
+enum Setup { kNothing, kFolderAtPath, kLockedFolder, kSizeLimit, kFullDisk, kFifo, kLink, kOwner };
+// How the child ends: passed, or which check or setup failed.
+enum Result { kPassed, kNoMount, kNotRoot, kSetupFailed, kMessage, kBytes, kIdentity, kLeftovers };
 
 class ReportFileTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void write_data();
-    void write();
-};
-
-void ReportFileTest::write_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("setup");
-    QTest::addColumn<int>("oldMode");  // 0: no old file
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("size");  // of the data written; 0: a short new report
-    const QString cannotCreate = "Cannot create file <path>", streamError = "Stream write error";
-    QTest::newRow("replaced, its mode kept") << "result.txt" << int(kNothing) << 0640 << "" << 0;
-    QTest::newRow("missing folder")
-        << "missing/result.txt" << int(kNothing) << 0 << cannotCreate << 0;
-    // The file itself may be written, only the folder forbids a new one (also for root, run as
-    // nobody): rewritten in place.
-    QTest::newRow("no permission for the folder")
-        << "locked/result.txt" << int(kLockedFolder) << 0666 << "" << 0;
-    QTest::newRow("FIFO") << "result.txt" << int(kFifo) << 0 << cannotCreate << 0;
-    QTest::newRow("hard link, both names see it")
-        << "result.txt" << int(kHardLink) << 0644 << "" << 0;
-    // Root saving over another user's file: owner and group stay (skipped without root).
-    QTest::newRow("other owner kept") << "result.txt" << int(kOtherOwner) << 0644 << "" << 0;
-    QTest::newRow("read-only file") << "result.txt" << int(kNothing) << 0444 << cannotCreate << 0;
-    QTest::newRow("name too long") << QString(300, u'r') << int(kNothing) << 0 << cannotCreate << 0;
-    QTest::newRow("a folder at the path")
-        << "f.txt" << int(kFolderAtPath) << 0 << cannotCreate << 0;
-    QTest::newRow("file-size limit")
-        << "result.txt" << int(kSizeLimit) << 0644 << streamError << 256 * 1024;
-    // A small tmpfs in a private mount namespace; skipped without the right to mount. More data
-    // than the write buffer holds fails in write(); a report's size only when it is flushed.
-    QTest::newRow("full disk") << "tiny/result.txt" << int(kFullDisk) << 0644 << streamError
-                               << 64 * 1024;
-    QTest::newRow("full disk, report-sized")
-        << "tiny/result.txt" << int(kFullDisk) << 0644 << streamError << 2048;
-}
-
-// In a child process, so that a user, a limit or a mount does not reach this one.
-void ReportFileTest::write() {
-    QFETCH(QString, name);
-    QFETCH(int, setup);
-    QFETCH(int, oldMode);
-    QFETCH(QString, message);
-    QFETCH(int, size);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(name);
-    const QString folder = QFileInfo(path).path();
-    const QByteArray folderName = QFile::encodeName(folder), pathName = QFile::encodeName(path);
-    message.replace("<path>", path);
-    if (setup == kLockedFolder || setup == kFullDisk) QVERIFY(QDir().mkdir(folder));
-    if (setup == kFolderAtPath) QVERIFY(QDir().mkdir(path));
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (setup == kFullDisk &&
-            (unshare(CLONE_NEWNS) != 0 ||
-             mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-             mount("tmpfs", folderName.constData(), "tmpfs", 0, "size=64k") != 0))
-            _exit(kNoMount);
-        QFile old(path);
-        if (oldMode &&
-            (!old.open(QIODevice::WriteOnly) || old.write(kOldBytes) != kOldBytes.size() ||
-             chmod(pathName.constData(), mode_t(oldMode)) != 0))
-            _exit(kSetupFailed);
-        old.close();
-        const QByteArray linkName = pathName + ".link";
-        if (setup == kOtherOwner && geteuid() != 0) _exit(kNotRoot);
-        if ((setup == kFifo && mkfifo(pathName.constData(), 0644) != 0) ||
-            (setup == kHardLink && link(pathName.constData(), linkName.constData()) != 0) ||
-            (setup == kOtherOwner && chown(pathName.constData(), 65534, 65534) != 0))
-            _exit(kSetupFailed);
-        QFile filler(folder + "/filler");
-        if (setup == kFullDisk && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            while (filler.write(QByteArray(4096, 'f')) == 4096) {
-            }
-        if (setup == kLockedFolder &&
-            (chmod(folderName.constData(), 0555) != 0 ||
-             chmod(QFile::encodeName(dir.path()).constData(), 0755) != 0 ||
-             (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))))
-            _exit(kSetupFailed);
-        const rlimit limit = {16 * 1024, 16 * 1024};
-        signal(SIGXFSZ, SIG_IGN);
-        if (setup == kSizeLimit && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kSetupFailed);
-
-        const auto entries = [&] {
-            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        };
-        const QStringList before = entries();
-        const QByteArray bytes = size ? QByteArray(size, 'x') : kNewBytes;
-        QString outcome;
-        try {
-            velmor::WriteReportFile(path, bytes);
-        } catch (const std::exception& e) {
-            outcome = QString::fromUtf8(e.what());
-        }
-        if (outcome != message) {
-            qWarning("got \"%s\"", qPrintable(outcome));
-            _exit(kWrongMessage);
-        }
-        struct stat st = {};
-        if (oldMode &&
-            (!old.open(QIODevice::ReadOnly) ||
-             old.readAll() != (message.isEmpty() ? bytes : kOldBytes) ||
-             stat(pathName.constData(), &st) != 0 || (st.st_mode & 07777) != mode_t(oldMode)))
-            _exit(kWrongBytes);
-        QFile linked(QFile::decodeName(linkName));
-        if ((setup == kFifo && (lstat(pathName.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))) ||
-            (setup == kHardLink && (!linked.open(QIODevice::ReadOnly) ||
-                                    linked.readAll() != bytes || st.st_nlink != 2)) ||
-            (setup == kOtherOwner && (st.st_uid != 65534 || st.st_gid != 65534)))
-            _exit(kIdentityLost);
-        _exit(entries() == before ? kPassed : kLeftovers);
+    // Exact bytes, so also no byte-order mark and no NUL. Every other BMP character is in the
+    // digest below.
+    void encoding_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("hex");
+        QTest::newRow("empty box") << QString() << QByteArray();
+        // No break added at the end; CR LF is one break, LF CR two.
+        QTest::newRow("line breaks")
+            << u"a\nb\r\nc\rd\n\re\u2029中\u2028"_s
+            << "61 0d 0a 62 0d 0a 63 0d 0a 64 0d 0a 0d 0a 65 0d 0a d6 d0 0d 0a"_ba;
+        QTest::newRow("a report label")
+            << u"R1（omh）："_s << "52 31 a3 a8 6f 6d 68 a3 a9 a3 ba"_ba;
+        QTest::newRow("astral characters, runs in both encodings")
+            << u"😀\U00010000\U0010ffffVµ中😀😀x²Ω"_s
+            << "94 39 fc 36 90 30 81 30 e3 32 9a 35 56 81 30 85 38 d6 d0 94 39 fc 36 94 39 fc 36 "
+               "78 81 30 85 35 a6 b8"_ba;
+        QTest::newRow("break after a four-byte character")
+            << u"µ\nx"_s << "81 30 85 38 0d 0a 78"_ba;
+        QTest::newRow("unpaired surrogates")
+            << QString(QChar(0xd800)) + u'a' + QChar(0xdc00) + QChar(0xdbff) << "3f 61 3f 3f"_ba;
     }
-    int status = 0;
-    QVERIFY(waitpid(pid, &status, 0) == pid);
-    chmod(folderName.constData(), 0755);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kNoMount) QSKIP("cannot mount a tmpfs here");
-    if (WIFEXITED(status) && WEXITSTATUS(status) == kNotRoot) QSKIP("needs root to own a file");
-    QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), int(kPassed));
-}
+    void encoding() {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, hex);
+        QCOMPARE(velmor::EncodeReportText(text).toHex(' '), hex);
+    }
+
+    // Every BMP character but the surrogates and line breaks, in one text: code page 936's
+    // user-defined areas (U+E7C7 included although GB18030 moved it), its single-byte euro, not
+    // GB18030-2022's changed codes, U+FEFF as four bytes (936 would lose it). The digest was
+    // taken on Debian 12 (ICU 72) and is the same on Debian 13 (ICU 76).
+    void everyBmpCharacter() {
+        QString all;
+        for (char16_t c = 1; c != 0; ++c)
+            if (!QChar::isSurrogate(c) && !u"\n\r\u2028\u2029"_s.contains(QChar(c))) all += c;
+        const QByteArray bytes = velmor::EncodeReportText(all);
+        QCOMPARE(bytes.size(), 205509);
+        QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+                 "6884719b8ad05f38e271524bfb3d3b9345a55f25e3016641efb11d145e2697b9"_ba);
+    }
+
+    void write_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<int>("oldMode");  // 0: no old file
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("size");  // of the data written; 0: a short new report
+        const QString cannot = "Cannot create file <path>", stream = "Stream write error";
+        QTest::newRow("replaced, its mode kept") << "r.txt" << +kNothing << 0640 << "" << 0;
+        QTest::newRow("missing folder") << "missing/r.txt" << +kNothing << 0 << cannot << 0;
+        // Only the folder forbids a new file (also for root, run as nobody): rewritten in place.
+        QTest::newRow("locked folder") << "locked/r.txt" << +kLockedFolder << 0666 << "" << 0;
+        QTest::newRow("FIFO") << "r.txt" << +kFifo << 0 << cannot << 0;
+        QTest::newRow("hard link, both names see it") << "r.txt" << +kLink << 0644 << "" << 0;
+        // Root saving over another user's file: owner and group stay (skipped without root).
+        QTest::newRow("other owner kept") << "r.txt" << +kOwner << 0644 << "" << 0;
+        QTest::newRow("read-only file") << "r.txt" << +kNothing << 0444 << cannot << 0;
+        QTest::newRow("name too long") << QString(300, u'r') << +kNothing << 0 << cannot << 0;
+        QTest::newRow("a folder at the path") << "f.txt" << +kFolderAtPath << 0 << cannot << 0;
+        QTest::newRow("size limit") << "r.txt" << +kSizeLimit << 0644 << stream << 256 * 1024;
+        // A 64 KiB tmpfs in a private mount namespace; skipped without the right to mount. More
+        // data than the write buffer holds fails in write(); a report's size only when flushed.
+        QTest::newRow("full disk") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 64 * 1024;
+        QTest::newRow("full disk, report") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 2048;
+    }
+    // In a child process, so that a user, a limit or a mount does not reach this one.
+    void write() {
+        QFETCH(QString, name);
+        QFETCH(int, setup);
+        QFETCH(int, oldMode);
+        QFETCH(QString, message);
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name), folder = QFileInfo(path).path();
+        const QByteArray folderName = QFile::encodeName(folder), pathName = QFile::encodeName(path);
+        const QByteArray linkName = pathName + ".link", old = "old report, longer than the new\r\n";
+        const QByteArray bytes = size ? QByteArray(size, 'x') : "\xb1\xbe\xc8\xed\r\n"_ba;
+        message.replace("<path>", path);
+        if (setup == kLockedFolder || setup == kFullDisk) QVERIFY(QDir().mkdir(folder));
+        if (setup == kFolderAtPath) QVERIFY(QDir().mkdir(path));
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (setup == kFullDisk &&
+                (unshare(CLONE_NEWNS) != 0 ||
+                 mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                 mount("tmpfs", folderName.constData(), "tmpfs", 0, "size=64k") != 0))
+                _exit(kNoMount);
+            if (setup == kOwner && geteuid() != 0) _exit(kNotRoot);
+            QFile file(path);
+            if (oldMode && (!file.open(QIODevice::WriteOnly) || file.write(old) != old.size() ||
+                            chmod(pathName.constData(), mode_t(oldMode)) != 0))
+                _exit(kSetupFailed);
+            file.close();
+            QFile filler(folder + "/filler");
+            const rlimit limit = {16 * 1024, 16 * 1024};
+            signal(SIGXFSZ, SIG_IGN);
+            if ((setup == kFifo && mkfifo(pathName.constData(), 0644) != 0) ||
+                (setup == kLink && link(pathName.constData(), linkName.constData()) != 0) ||
+                (setup == kOwner && chown(pathName.constData(), 65534, 65534) != 0) ||
+                (setup == kSizeLimit && setrlimit(RLIMIT_FSIZE, &limit) != 0) ||
+                (setup == kFullDisk && !filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)))
+                _exit(kSetupFailed);
+            while (filler.isOpen() && filler.write(QByteArray(4096, 'f')) == 4096) {
+            }
+            if (setup == kLockedFolder &&
+                (chmod(folderName.constData(), 0555) != 0 ||
+                 chmod(QFile::encodeName(dir.path()).constData(), 0755) != 0 ||
+                 (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))))
+                _exit(kSetupFailed);
+            const auto entries = [&] {
+                return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+            };
+            const QStringList before = entries();
+            QString outcome;
+            try {
+                velmor::WriteReportFile(path, bytes);
+            } catch (const std::exception& e) {
+                outcome = QString::fromUtf8(e.what());
+            }
+            if (outcome != message) _exit(kMessage);
+            struct stat st = {};
+            if (oldMode &&
+                (!file.open(QIODevice::ReadOnly) ||
+                 file.readAll() != (message.isEmpty() ? bytes : old) ||
+                 stat(pathName.constData(), &st) != 0 || (st.st_mode & 07777) != mode_t(oldMode)))
+                _exit(kBytes);
+            QFile linked(QFile::decodeName(linkName));
+            if ((setup == kFifo &&
+                 (lstat(pathName.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))) ||
+                (setup == kLink && (!linked.open(QIODevice::ReadOnly) ||
+                                    linked.readAll() != bytes || st.st_nlink != 2)) ||
+                (setup == kOwner && (st.st_uid != 65534 || st.st_gid != 65534)))
+                _exit(kIdentity);
+            _exit(entries() == before ? kPassed : kLeftovers);
+        }
+        int status = 0;
+        QVERIFY(waitpid(pid, &status, 0) == pid);
+        chmod(folderName.constData(), 0755);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == kNoMount) QSKIP("cannot mount a tmpfs");
+        if (WIFEXITED(status) && WEXITSTATUS(status) == kNotRoot) QSKIP("needs root to own a file");
+        QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), +kPassed);
+    }
+};
 
 QTEST_GUILESS_MAIN(ReportFileTest)
 #include "report_file_test.moc"
