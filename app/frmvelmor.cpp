@@ -63,13 +63,16 @@ QAccessibleInterface* AccessibleAsDialog(const QString& className, QObject* obje
 }  // namespace
 
 TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmVelmor>()) {
+    // Before the form: naming its controls can already make Qt build (and keep) the window's
+    // accessible interface, which must then be the dialog's.
+    static const bool accessibleAsDialog = (QAccessible::installFactory(AccessibleAsDialog), true);
+    Q_UNUSED(accessibleAsDialog);
     ui->setupUi(this);
 
     // A fixed dialog frame: a system menu and a close box, no minimise or maximise box.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(size());
-    QAccessible::installFactory(AccessibleAsDialog);
 
     auto* groupBoxStyle = new velmor::CaptionOnFrameStyle;
     groupBoxStyle->setParent(this);
