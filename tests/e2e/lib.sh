@@ -122,7 +122,8 @@ e2e_wait_app_exit() {
 # Sends KEYS and Ctrl+C to the focused control; prints what arrives on the clipboard.
 e2e_copy() {
     local marker="velmor-e2e: nothing copied"
-    printf '%s' "$marker" | xclip -selection clipboard -i
+    # xclip stays to serve the selection: it must not hold a $(...) open.
+    printf '%s' "$marker" | xclip -selection clipboard -i >/dev/null 2>&1
     xdotool key --clearmodifiers "$@" ctrl+c
     e2e_until 5 eval 'xclip -selection clipboard -o >"$E2E_TMP/clip" 2>/dev/null &&
         [ "$(cat "$E2E_TMP/clip")" != "$marker" ]' || e2e_fail "nothing arrived on the clipboard"
