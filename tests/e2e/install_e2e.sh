@@ -18,7 +18,7 @@ done
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || e2e_fail "desktop-file-validate failed"
 grep -qx "Icon=$id" "$root/usr/share/applications/$id.desktop" || e2e_fail "the desktop entry's icon is not $id"
 # The project has no homepage yet: that is the one remark allowed.
-remarks=$(appstreamcli validate-tree --no-net "$root" 2>&1 | grep -E '^[EWI]: ' | grep -v url-homepage-missing || true)
+remarks=$(appstreamcli validate-tree --no-net "$root" 2>&1 | grep -E '^ *[EWI]: ' | grep -v url-homepage-missing || true)
 [ -z "$remarks" ] || e2e_fail "appstreamcli validate-tree: $remarks"
 depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libqt6printsupport6 fonts-arphic-uming fonts-wqy-microhei; do

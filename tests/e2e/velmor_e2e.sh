@@ -25,12 +25,12 @@ start_velmor() {
 }
 # Clicks 关闭: the process must end with 0 within 2 s.
 close_velmor() {
-    local start
-    start=$(now_ms)
+    local start=$(now_ms)
     e2e_click "$wid" "${close[@]}"
     e2e_wait_app_exit 5
     [ "$E2E_APP_STATUS" = 0 ] || e2e_fail "关闭 ended the program with $E2E_APP_STATUS"
-    [ $(($(now_ms) - start)) -le 2000 ] || e2e_fail "关闭 took $(($(now_ms) - start)) ms to end"
+    start=$(($(now_ms) - start))
+    [ "$start" -le 2000 ] || e2e_fail "关闭 took $start ms to end the program"
 }
 # Waits up to SECONDS (20) for the error box, sets box_width, and closes it with Return.
 expect_box() {
