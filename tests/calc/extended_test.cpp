@@ -9,7 +9,7 @@
 #include <cfenv>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,26 +23,20 @@ constexpr int kI = 1, kZ = 2, kO = 4, kBias = kExtBias;  // invalid, division by
 
 enum class Op { kAdd, kSub, kMul, kDiv, kRoundToInt, kToDouble, kFromDouble };
 
-// Binary64 operands and results travel in signif.
 struct Outcome {
     Extended value;
     int flags = 0;
     bool operator==(const Outcome&) const = default;
 };
-std::string Hex(Extended a) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%04X %016llX", a.signExp, (unsigned long long)a.signif);
-    return text;
-}
 std::ostream& operator<<(std::ostream& os, const Outcome& o) {
-    return os << Hex(o.value) << " flags " << o.flags;
+    return os << std::hex << o.value.signExp << ' ' << o.value.signif << " flags " << o.flags;
 }
 Extended D(double d) {
     return Extended{0, std::bit_cast<uint64_t>(d)};
 }
 
 Outcome InSoftware(Op op, Extended a, Extended b) {
-    FpFlags f;
+    FpFlags f;  // binary64 operands and results travel in signif
     Extended r{};
     if (op == Op::kAdd) r = ExtAdd(a, b, f);
     if (op == Op::kSub) r = ExtSub(a, b, f);
@@ -61,34 +55,31 @@ TEST(ExtendedExact, KnownResults) {
         Extended a, b;
         Outcome want;
     } known[] = {
+        // clang-format off
         {Op::kDiv, kOne, W(3), {{0x3FFD, 0xAAAAAAAAAAAAAAAB}}},
         // Ties go to even; just below a tie goes down.
-        {Op::kAdd, kOne, {0x3FBF, kInt}, {kOne}},
+        {Op::kAdd, kOne, {0x3FBF, kInt}, {kOne}}, {Op::kSub, W(-0.0), W(0), {W(-0.0)}},
         {Op::kAdd, {0x3FFF, kInt | 1}, {0x3FBF, kInt}, {{0x3FFF, kInt | 2}}},
         {Op::kSub, kOne, {0x3FBE, kInt | 1}, {{0x3FFE, kAll}}},
-        {Op::kSub, W(-0.0), W(0), {W(-0.0)}},
         // Denormal results, rounded once at their own precision; a pseudo-denormal operand.
         {Op::kMul, {0x0001, kInt}, {0x3FC0, kInt}, {{0x0000, 1}}},
         {Op::kMul, {0x0000, 1}, W(0.5), {{0x0000, 0}}},
         {Op::kMul, {0x0001, kAll}, W(0.5), {{0x0001, kInt}}},
         {Op::kAdd, {0x0000, kInt}, W(0), {{0x0001, kInt}}},
         // Half an ulp above the largest finite value is a tie; the odd largest rounds up.
-        {Op::kAdd, kMax, {0x7FBD, kAll}, {kMax}},
-        {Op::kAdd, kMax, {0x7FBE, kInt}, {kInf, kO}},
+        {Op::kAdd, kMax, {0x7FBD, kAll}, {kMax}}, {Op::kAdd, kMax, {0x7FBE, kInt}, {kInf, kO}},
         {Op::kDiv, W(0), W(-0.0), {{0xFFFF, 0xC000000000000000}, kI}},
         {Op::kDiv, W(-1), W(0), {ExtNeg(kInf), kZ}},
         {Op::kMul, {0x7FFF, kInt | 1}, W(2), {{0x7FFF, 0xC000000000000001}, kI}},
-        {Op::kRoundToInt, W(2.5), {}, {W(2)}},
-        {Op::kRoundToInt, W(-0.3), {}, {W(-0.0)}},
+        {Op::kRoundToInt, W(2.5), {}, {W(2)}}, {Op::kRoundToInt, W(-0.3), {}, {W(-0.0)}},
         {Op::kRoundToInt, {0x403D, kAll}, {}, {W(0x1p63)}},
-        {Op::kToDouble, {0x3FFF, kInt | 0x400}, {}, {D(1)}},
-        {Op::kToDouble, {0x3BCC, kInt}, {}, {D(0)}},
+        {Op::kToDouble, {0x3FFF, kInt | 0x400}, {}, {D(1)}}, {Op::kToDouble, {0x3BCC, kInt}, {}, {D(0)}},
         {Op::kToDouble, {0x43FE, 0xFFFFFFFFFFFFFBFF}, {}, {D(DBL_MAX)}},
         {Op::kToDouble, {0x43FE, 0xFFFFFFFFFFFFFC00}, {}, {D(HUGE_VAL), kO}},
-        {Op::kFromDouble, D(0.7), {}, {{0x3FFE, 0xB333333333333000}}},
-    };
+        {Op::kFromDouble, D(0.7), {}, {{0x3FFE, 0xB333333333333000}}}};
+    // clang-format on
     for (const auto& k : known) {
-        EXPECT_EQ(InSoftware(k.op, k.a, k.b), k.want) << Hex(k.a) << ", " << Hex(k.b);
+        EXPECT_EQ(InSoftware(k.op, k.a, k.b), k.want) << Outcome{k.a} << ", " << Outcome{k.b};
     }
     for (uint64_t v : {uint64_t{0}, uint64_t{10}, kInt, kAll}) {
         EXPECT_EQ(ExtIntegralToUint64(ExtFromUint64(v)), v);
@@ -138,7 +129,7 @@ struct Checker {
     void operator()(Extended a, Extended b = {}) {
         const Outcome x87 = OnX87(op, a, b), ours = InSoftware(op, a, b);
         if (!(x87 == ours) && ++mismatches <= 10) {
-            ADD_FAILURE() << int(op) << ": " << Hex(a) << ", " << Hex(b) << ": x87 " << x87
+            ADD_FAILURE() << int(op) << ": " << Outcome{a} << ", " << Outcome{b} << ": x87 " << x87
                           << ", ours " << ours;
         }
     }
