@@ -1,5 +1,5 @@
-// The integer extended arithmetic, bit for bit and flag for flag: known results everywhere, and
-// the machine's own x87 where there is one.
+// The integer extended arithmetic, bit for bit and flag for flag: a few known results, and the
+// machine's own x87 over patterns and random operands where there is one.
 #include "extended.h"
 
 #include <gtest/gtest.h>
@@ -55,35 +55,24 @@ TEST(ExtendedExact, KnownResults) {
         Extended a, b;
         Outcome want;
     } known[] = {
+        // Ties go to even; a denormal result is rounded once at its own precision; half an ulp
+        // above the largest finite value is a tie, and the odd largest rounds up.
         // clang-format off
         {Op::kDiv, kOne, W(3), {{0x3FFD, 0xAAAAAAAAAAAAAAAB}}},
-        // Ties go to even; just below a tie goes down.
-        {Op::kAdd, kOne, {0x3FBF, kInt}, {kOne}}, {Op::kSub, W(-0.0), W(0), {W(-0.0)}},
+        {Op::kAdd, kOne, {0x3FBF, kInt}, {kOne}}, {Op::kAdd, kMax, {0x7FBD, kAll}, {kMax}},
         {Op::kAdd, {0x3FFF, kInt | 1}, {0x3FBF, kInt}, {{0x3FFF, kInt | 2}}},
-        {Op::kSub, kOne, {0x3FBE, kInt | 1}, {{0x3FFE, kAll}}},
-        // Denormal results, rounded once at their own precision; a pseudo-denormal operand.
-        {Op::kMul, {0x0001, kInt}, {0x3FC0, kInt}, {{0x0000, 1}}},
-        {Op::kMul, {0x0000, 1}, W(0.5), {{0x0000, 0}}},
         {Op::kMul, {0x0001, kAll}, W(0.5), {{0x0001, kInt}}},
-        {Op::kAdd, {0x0000, kInt}, W(0), {{0x0001, kInt}}},
-        // Half an ulp above the largest finite value is a tie; the odd largest rounds up.
-        {Op::kAdd, kMax, {0x7FBD, kAll}, {kMax}}, {Op::kAdd, kMax, {0x7FBE, kInt}, {kInf, kO}},
+        {Op::kAdd, kMax, {0x7FBE, kInt}, {kInf, kO}}, {Op::kDiv, W(-1), W(0), {ExtNeg(kInf), kZ}},
         {Op::kDiv, W(0), W(-0.0), {{0xFFFF, 0xC000000000000000}, kI}},
-        {Op::kDiv, W(-1), W(0), {ExtNeg(kInf), kZ}},
-        {Op::kMul, {0x7FFF, kInt | 1}, W(2), {{0x7FFF, 0xC000000000000001}, kI}},
         {Op::kRoundToInt, W(2.5), {}, {W(2)}}, {Op::kRoundToInt, W(-0.3), {}, {W(-0.0)}},
-        {Op::kRoundToInt, {0x403D, kAll}, {}, {W(0x1p63)}},
-        {Op::kToDouble, {0x3FFF, kInt | 0x400}, {}, {D(1)}}, {Op::kToDouble, {0x3BCC, kInt}, {}, {D(0)}},
-        {Op::kToDouble, {0x43FE, 0xFFFFFFFFFFFFFBFF}, {}, {D(DBL_MAX)}},
         {Op::kToDouble, {0x43FE, 0xFFFFFFFFFFFFFC00}, {}, {D(HUGE_VAL), kO}},
         {Op::kFromDouble, D(0.7), {}, {{0x3FFE, 0xB333333333333000}}}};
     // clang-format on
     for (const auto& k : known) {
         EXPECT_EQ(InSoftware(k.op, k.a, k.b), k.want) << Outcome{k.a} << ", " << Outcome{k.b};
     }
-    for (uint64_t v : {uint64_t{0}, uint64_t{10}, kInt, kAll}) {
+    for (uint64_t v : {uint64_t{0}, uint64_t{10}, kInt, kAll})
         EXPECT_EQ(ExtIntegralToUint64(ExtFromUint64(v)), v);
-    }
     EXPECT_EQ(ExtIntegralToUint64(W(-12345)), 12345u);
 }
 
