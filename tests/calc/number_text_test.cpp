@@ -1,0 +1,221 @@
+// Number texts: what the parser accepts and the value it gives, what the formatter writes, and
+// the power-of-ten scaling both share.
+#include "number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decimal_separator.h"
+#include "errors.h"
+#include "extended.h"
+#include "power_of_ten.h"
+
+#ifdef VELMOR_HAVE_MPFR
+#include <mpfr.h>
+#endif
+
+namespace velmor {
+namespace {
+
+using namespace std::string_literals;
+
+double Stored(const std::string& text, char separator = '.') {
+    FpFlags flags;
+    const double d = ExtToDouble(ParseNumberText(text, separator), flags);
+    EXPECT_FALSE(flags.Any()) << text;
+    return d;
+}
+std::string Format(double v, char separator = '.') {
+    return FormatNumberText(ExtFromDouble(v), separator);
+}
+
+TEST(ParseNumberText, AcceptedTextsAndTheirValues) {
+    // "651.283538566814002" lies exactly halfway between two binary64 values in extended: ties to
+    // even stores the one above, not the one nearest the text. With 6000 fraction digits the power
+    // of ten falls off the scale.
+    // clang-format off
+    const std::pair<std::string, double> rows[] = {
+        {"10E3", 10000}, {" 12 ", 12}, {"+5", 5}, {"5.", 5}, {".5", 0.5}, {"00012", 12}, {".", 0},
+        {".E5", 0}, {"1E", 1}, {"1e+", 1}, {"1E-", 1}, {"-7  ", -7}, {"-2.5e-3", -0.0025},
+        {"25\0junk"s, 25}, {"1E0000000005", 100000}, {"1E-400", 0}, {"1E-4999", 0},
+        {"0." + std::string(6000, '0') + "1", 0},
+        {"651.283538566814002", 651.2835385668140588677488267421722412109375}};
+    // clang-format on
+    for (const auto& [text, value] : rows) EXPECT_EQ(Stored(text), value) << '"' << text << '"';
+    EXPECT_EQ(ParseNumberText("651.283538566814002", '.'), ExtPack(0, 0x4008, 0xA2D2257EF1E7BC00));
+    for (const char* text : {"-0", "-.", "-0E7"}) {
+        EXPECT_EQ(ParseNumberText(text, '.'), ExtNeg(Extended{})) << text;
+    }
+    // Beyond binary64 but within the extended range: 10^500 lies in [2^1660, 2^1661).
+    EXPECT_EQ(ExtExpField(ParseNumberText("1E500", '.')), kExtBias + 1660);
+    EXPECT_NO_THROW(ParseNumberText("1.18973149535723176E4932", '.'));
+}
+
+TEST(ParseNumberText, RejectedTextsAreQuotedWhole) {
+    // clang-format off
+    // Reading an exponent stops at 500 or more, so "1E-5000" leaves a digit unread.
+    const std::string rows[] = {"", "   ", "+", "-", "E5", "1.2.3", "1e5e5", "\t5", "5\t", "- 5",
+        "1 E5", "1,5", "++5", "0x10", "1E5000", "1E4999", "1E-5000", "0E5000", "abc", "５", "1E+-5",
+        "inf", "nan", " 1 2 ", "\0" "5"s, "1.18973149535723177E4932"};
+    // clang-format on
+    for (const std::string& text : rows) {
+        try {
+            ParseNumberText(text, '.');
+            ADD_FAILURE() << "accepted \"" << text << '"';
+        } catch (const ConversionError& e) {
+            EXPECT_STREQ(e.what(), ("'" + text + "' is not a valid floating point value").c_str());
+        }
+    }
+}
+
+// However the parser gets there, every bit must be what digit-by-digit rounded extended steps
+// (x × 10 + d, then one scaling) give, on both sides of 19 significant digits and up to the ends
+// of the extended range.
+TEST(ParseNumberText, SameBitsAsDigitByDigitRounding) {
+    auto stepByStep = [](const std::string& whole, const std::string& fraction, int exponent) {
+        FpFlags flags;
+        Extended x;
+        for (char c : whole + fraction) {
+            x = ExtAdd(ExtMul(x, ExtFromUint64(10), flags), ExtFromUint64(c - '0'), flags);
+        }
+        x = ScaleByPowerOfTen(x, exponent - int(fraction.size()), flags);
+        return flags.overflow ? std::nullopt : std::optional<Extended>(x);
+    };
+    struct Case {
+        std::string whole, fraction;
+        int exponent;
+    };
+    // clang-format off
+    std::vector<Case> cases = {{"18446744073709551615", "", 0}, {"18446744073709551616", "", 0},
+        {"9999999999999999999", "", 0}, {"99999999999999999999", "", 0},
+        {"999999999999999999999", "", 0}, {"00000", "0000000000000000000012345678901234567891", 0},
+        {"1", std::string(60, '9'), 0}, {"118973149535723176", "", 4915},
+        {"118973149535723177", "", 4915}, {"36451995318824746", "", -4967}, {"1", "", -4951},
+        {"0", "0", 499}};
+    // clang-format on
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 200000; ++i) {
+        std::string all(random() % 4 == 0 ? random() % 5 : 0, '0');
+        for (int n = 1 + random() % 24; n > 0; --n) all += char('0' + random() % 10);
+        const size_t point = random() % (all.size() + 1);
+        const int exponent = random() % 8 ? int(random() % 41) - 20 : int(random() % 9999) - 4999;
+        cases.push_back({all.substr(0, point), all.substr(point), exponent});
+    }
+    for (const Case& c : cases) {
+        const std::string text = c.whole + "." + c.fraction + "E" + std::to_string(c.exponent);
+        const std::optional<Extended> expected = stepByStep(c.whole, c.fraction, c.exponent);
+        if (!expected) {
+            EXPECT_THROW(ParseNumberText(text, '.'), ConversionError) << text;
+        } else {
+            ASSERT_EQ(ParseNumberText(text, '.'), *expected) << text;
+        }
+    }
+}
+
+TEST(FormatNumberText, WorkedTable) {
+    // 6700.525606197245 is rounded twice, first to 18 digits (...72500), where the exact value
+    // gives ...724 in 15. A carry past the first digit raises the exponent. For 2^-681 the
+    // exponent estimate is one too large; the digits must still start with a non-zero.
+    const volatile double one = 1.0, three = 3.0, two = 2.0, tenth = 0.1, fifth = 0.2;
+    // clang-format off
+    const std::pair<double, const char*> rows[] = {{0.008, "0.008"},
+        {1204.0 / 13.0, "92.6153846153846"}, {0.0001, "0.0001"}, {0.00001, "1E-5"},
+        {0.0000123, "1.23E-5"}, {1200, "1200"}, {one / three, "0.333333333333333"},
+        {two / three, "0.666666666666667"}, {100.0 / 51.0, "1.96078431372549"},
+        {tenth + fifth, "0.3"}, {-2.5, "-2.5"}, {1e14, "100000000000000"},
+        {999999999999999.0, "999999999999999"}, {999999999999999.5, "1E15"}, {1.5e20, "1.5E20"},
+        {123456789012345678.0, "1.23456789012346E17"}, {99999.99999999999, "100000"}, {0.0, "0"},
+        {-0.0, "0"}, {0.00009999999999999999, "0.0001"}, {6700.525606197245, "6700.52560619725"},
+        {std::numeric_limits<double>::denorm_min(), "4.94065645841247E-324"},
+        {std::numeric_limits<double>::max(), "1.79769313486232E308"}, {9.9999999999999995, "10"},
+        {0.00099999999999999995, "0.001"}, {-9999999999999999.0, "-1E16"},
+        {std::ldexp(1.0, -681), "9.96719495109757E-206"}};
+    // clang-format on
+    for (const auto& [value, text] : rows) EXPECT_EQ(Format(value), text) << value;
+    for (int e = -1074; e < -600; ++e) EXPECT_NE(Format(std::ldexp(1.0, e))[0], '0') << e;
+    // A NaN has no sign and an unnormal is one; just below a power of ten the 18-digit scratch
+    // must not round up to 10^18.
+    // clang-format off
+    const std::pair<Extended, const char*> extended[] = {
+        {ExtPack(1, kExtMaxExp, 1ULL << 63), "-INF"}, {ExtPack(0, kExtMaxExp, 1), "INF"},
+        {ExtPack(1, kExtMaxExp, 0xC000000000000000), "NAN"},
+        {ExtPack(1, kExtBias, 1ULL << 62), "NAN"},
+        {ExtPack(0, 0, 12345), "0"}, {ExtNeg(Extended{}), "0"},
+        {ParseNumberText("9.99999999999999999999", '.'), "10"},
+        {ParseNumberText("9.9999999999999999999E300", '.'), "1E301"}};
+    // clang-format on
+    for (const auto& [value, text] : extended) EXPECT_EQ(FormatNumberText(value, '.'), text);
+}
+
+// Every 15-significant-digit decimal in the normal binary64 range comes back unchanged after
+// being read, stored as binary64 and written again.
+TEST(NumberText, FifteenDigitDecimalsSurviveParseStoreFormat) {
+    std::mt19937_64 random(20261206);
+    std::uniform_int_distribution<uint64_t> mantissa(100'000'000'000'000, 999'999'999'999'999);
+    for (int i = 0; i < 200000; ++i) {
+        uint64_t m = mantissa(random);
+        while (m % 10 == 0) m /= 10;
+        const int p = std::uniform_int_distribution<int>(-308, 308)(random);
+        const std::string digits = std::to_string(m);
+        if ((p >= -4 && p <= 14) || (p == 308 && digits > "179769313486231")) continue;
+        std::string text = digits.substr(0, 1);
+        if (digits.size() > 1) text += "." + digits.substr(1);
+        text += "E" + std::to_string(p);
+        ASSERT_EQ(Format(Stored(text)), text);
+    }
+}
+
+TEST(NumberText, SeparatorFromTheArgumentAndTheSetting) {
+    EXPECT_EQ(Format(2.5, ','), "2,5");
+    EXPECT_EQ(Format(1.5e-20, ','), "1,5E-20");
+    EXPECT_EQ(Stored("1,5", ','), 1.5);
+    EXPECT_THROW(ParseNumberText("1.5", ','), ConversionError);
+    // Only one single-byte character is taken; "\xd9\xab" is U+066B ARABIC DECIMAL SEPARATOR.
+    // clang-format off
+    const std::pair<const char*, char> settings[] = {{",", ','}, {".", '.'}, {"", '.'},
+        {nullptr, '.'}, {",,", '.'}, {"\xB7", '.'}, {"\xd9\xab", '.'}};
+    // clang-format on
+    for (const auto& [setting, separator] : settings) {
+        EXPECT_EQ(DecimalSeparatorFromSetting(setting), separator) << (setting ? setting : "null");
+    }
+}
+
+TEST(ScaleByPowerOfTen, LimitsAndOneRoundingForSmallPowers) {
+    const Extended one = ExtFromUint64(1);
+    FpFlags flags, unused;
+    EXPECT_EQ(ScaleByPowerOfTen(one, 0, flags), one);
+    EXPECT_EQ(ScaleByPowerOfTen(one, -5120, flags), Extended{});
+    EXPECT_EQ(ScaleByPowerOfTen(one, INT_MIN, flags), Extended{});
+    EXPECT_EQ(ExtToDouble(ScaleByPowerOfTen(ExtFromUint64(3), 25, flags), unused), 3e25);
+    EXPECT_EQ(ExtToDouble(ScaleByPowerOfTen(ExtFromUint64(7), -3, flags), unused), 0.007);
+    EXPECT_FALSE(ExtIsInf(ScaleByPowerOfTen(one, 4932, flags)));  // 0.84 of the largest
+    EXPECT_FALSE(flags.Any());
+    EXPECT_TRUE(ExtIsInf(ScaleByPowerOfTen(one, 4933, flags)));
+    EXPECT_TRUE(flags.overflow);
+    EXPECT_TRUE(ExtIsInf(ScaleByPowerOfTen(one, 5120, flags)));
+#ifdef VELMOR_HAVE_MPFR
+    // Each entry of the small, medium and large tables is 10^k rounded once to 64 bits.
+    for (int k = 0; k < 5120; k += k < 32 ? 1 : k < 512 ? 32 : 512) {
+        mpfr_t x;
+        mpz_t m;
+        mpfr_init2(x, 64);
+        mpz_init(m);
+        mpfr_ui_pow_ui(x, 10, k, MPFR_RNDN);
+        const long e = mpfr_get_z_2exp(m, x);  // x = m × 2^e with m of 64 bits
+        flags = {};
+        EXPECT_EQ(ScaleByPowerOfTen(one, k, flags), ExtPack(0, e + 63 + kExtBias, mpz_get_ui(m)));
+        EXPECT_FALSE(flags.Any()) << k;
+        mpz_clear(m);
+        mpfr_clear(x);
+    }
+#endif
+}
+
+}  // namespace
+}  // namespace velmor
