@@ -13,10 +13,12 @@ namespace velmor {
 // - a character that code page 936 (GBK) holds is written as its 936 bytes: ASCII as one byte,
 //   "中" as D6 D0, "€" as 80, the user-defined areas as their private-use mapping (U+E000 as AA
 //   A1);
-// - any other character is written in its GB18030 four-byte form: "µ" as 81 30 85 38, U+FEFF as
-//   84 31 95 33, "😀" as 94 39 fc 36. This holds also for the characters to which GB18030-2022
-//   gives new two-byte codes (U+FE10 stays 84 31 82 36), so that the bytes do not depend on which
-//   edition the system's converter follows;
+// - any other character is written as GB18030-2005 writes it: mostly in four bytes ("µ" as
+//   81 30 85 38, U+FEFF as 84 31 95 33, "😀" as 94 39 fc 36), a few that 936 leaves to its
+//   private-use stand-ins in their two-byte GB18030 code ("ḿ" as A8 BC, the bytes 936 gives
+//   U+E7C7). The characters to which GB18030-2022 gives new two-byte codes keep their four-byte
+//   2005 codes (U+FE10 stays 84 31 82 36), so the bytes do not depend on which edition the
+//   system's converter follows;
 // - an unpaired surrogate, which no encoding can hold, becomes "?".
 // No byte-order mark, no trailing NUL. An empty text gives no bytes.
 QByteArray EncodeReportText(QStringView text);
