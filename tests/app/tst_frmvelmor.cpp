@@ -68,13 +68,13 @@ class TestFrmVelmor : public QObject {
                                : qobject_cast<QPlainTextEdit*>(control) ? "plainText"
                                                                         : "text";
         const QString text = control->property(property).toString();
-        const qreal scale = control->isWindow() ? control->devicePixelRatio() : 1;
+        const QPointF pos =
+            QPointF(control->pos()) * (control->isWindow() ? control->devicePixelRatio() : 1);
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
         const QString spoken = accessible->text(QAccessible::Name);
         lines << indent + control->objectName() + u' ' +
-                     QDebug::toString(
-                         QRect((QPointF(control->pos()) * scale).toPoint(), control->size())) +
-                     u' ' + text + (spoken == text ? "" : " [" + spoken + "]") +
+                     QDebug::toString(QRect(pos.toPoint(), control->size())) + u' ' + text +
+                     (spoken == text ? "" : " [" + spoken + "]") +
                      (accessible->text(QAccessible::Description).isEmpty() ? "" : " +") +
                      (control->isVisible() ? "" : " hidden");
         QList<QWidget*> children = control->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -136,10 +136,10 @@ class TestFrmVelmor : public QObject {
         // Qt's own texts follow the system's language (also run under zh_CN.UTF-8).
         const QString ok = QCoreApplication::translate("QPlatformTheme", "OK"),
                       save = QCoreApplication::translate("QFileDialog", "Save As");
-        if (QLocale::system().language() != QLocale::Chinese)
-            QCOMPARE(ok + save, "OKSave As");
-        else
-            QVERIFY2(ok.contains(u"确定"_s) && save.contains(u"另存为"_s), qPrintable(ok + save));
+        QVERIFY2(QLocale::system().language() == QLocale::Chinese
+                     ? ok.contains(u"确定"_s) && save.contains(u"另存为"_s)
+                     : ok + save == "OKSave As",
+                 qPrintable(ok + save));
         QVERIFY(QAccessible::queryAccessibleInterface(Find("Image1"))
                     ->text(QAccessible::Description)
                     .contains("分压式偏置共射极放大电路"));
@@ -188,9 +188,9 @@ class TestFrmVelmor : public QObject {
             Click("BitBtnCalc");
             QCOMPARE(Memo()->toPlainText(), Report(29));
         }
-        QVERIFY(Memo()->document()->lineCount() > Memo()->blockCount());  // wrapped on screen
-        QVERIFY(!Memo()->horizontalScrollBar()->isVisible());
-        QVERIFY(Memo()->verticalScrollBar()->isVisible());
+        QVERIFY(Memo()->document()->lineCount() > Memo()->blockCount() &&
+                !Memo()->horizontalScrollBar()->isVisible() &&
+                Memo()->verticalScrollBar()->isVisible());
         QStringList expected;
         const QList<QLineEdit*> edits = window_->findChildren<QLineEdit*>();
         for (QLineEdit* edit : edits) edit->setText(edit->text() + u'?');
@@ -232,9 +232,8 @@ class TestFrmVelmor : public QObject {
         QVERIFY(QDir(dir.path()).mkdir("reports"));
         const QString first = dir.filePath("reports/first.txt"), log = dir.filePath("result.log");
         const struct {
-            QString shown;  // the dialog's filters, the one selected and the path offered
-            QString typed;  // typed after choosing filter (unless -1), then key
-            int filter;
+            QString shown, typed;  // shown: the filter selected, the path offered
+            int filter;            // chosen before typing, unless -1
             Qt::Key key;
             QString memo;
         } steps[] = {{"0 ", dir.filePath("reports/first"), 1, Qt::Key_Return, u"a\u00a0b\nc"_s},
@@ -329,8 +328,8 @@ class TestFrmVelmor : public QObject {
             {"x-", "x-"},
             {"x/", "x/."},
             {"输入电阻", "输入电阻."},
-            {"'<b>5</b>' is bad", "'<b>5</b>' is bad."},
             {"", ""},
+            {"'<b>5</b>' is bad", "'<b>5</b>' is bad."},
             {"42", ""},
             {"typed:1" + nul + "2", "'1" + nul + "2" + value},
             {"typed:" + x256, "'" + x256 + value},

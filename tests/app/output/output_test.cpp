@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <functional>
 
 #include "output_errors.h"
 #include "report_encoding.h"
@@ -61,13 +62,17 @@ struct FakePrintSystem final : velmor::PrintSystem {
     }
 };
 
-QString Outcome(WindowPrinter& printer, QWidget& window) {
+// The error's message, or an empty text for success.
+QString Outcome(const std::function<void()>& action) {
     try {
-        printer.Print(window);
+        action();
         return QString();
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
     }
+}
+QString Outcome(WindowPrinter& printer, QWidget& window) {
+    return Outcome([&] { printer.Print(window); });
 }
 
 }  // namespace
@@ -184,13 +189,7 @@ class OutputTest : public QObject {
                 return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
             };
             const QStringList before = entries();
-            QString outcome;
-            try {
-                velmor::WriteReportFile(path, bytes);
-            } catch (const std::exception& e) {
-                outcome = QString::fromUtf8(e.what());
-            }
-            if (outcome != message) _exit(kMessage);
+            if (Outcome([&] { velmor::WriteReportFile(path, bytes); }) != message) _exit(kMessage);
             struct stat st = {};
             if (oldMode &&
                 (!file.open(QIODevice::ReadOnly) ||
