@@ -169,7 +169,6 @@ class TestFrmVelmor : public QObject {
         const QPoint origin = Find("Image1")->mapTo(window_.get(), QPoint(0, 0));
         const QColor face = shot.pixelColor(origin + QPoint(-3, 264));
         QVERIFY(face != QColor(255, 255, 232));
-        QCOMPARE(shot.pixelColor(origin + QPoint(0, 264)), face);
         QCOMPARE(shot.pixelColor(origin + QPoint(1, 1)), face);
         QCOMPARE(shot.pixelColor(origin + QPoint(51, 60)), QColor(0, 0, 255));  // R1's outline
         const QPoint box = Find("GroupBox1")->mapTo(window_.get(), QPoint(436, 0));
@@ -293,8 +292,6 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(visited.join(u' '),
                  "EditR1 EditR2 EditR3 EditR4 EditC1 EditC2 EditVcc BitBtnCalc "
                  "Memo EditBeta BitBtnPrint BitBtn2 BitBtn1 EditR1");
-        Press(Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget(), Find("BitBtn1"));
         Click("EditR3");
         QCOMPARE(QApplication::focusWidget(), Edit("EditR3"));
         QVERIFY(!Edit("EditR3")->hasSelectedText());
