@@ -235,8 +235,7 @@ class OutputTest : public QObject {
             QString name;
             int code;
             QString text, message;
-        } rows[] = {{"", -1, "", none},
-                    {"Gone", -1, "", none},  // not installed
+        } rows[] = {{"Gone", -1, "", none},  // not installed (no default at all: end to end)
                     {"missing/Other", -1, "", "Printer selected is not valid"},
                     {"", 1282, "Bad file", "System Error.  Code: 1282.\r\nBad file"},
                     {"", 5, "Denied. Retry.\t \r\n.", "System Error.  Code: 5.\r\nDenied. Retry"},
