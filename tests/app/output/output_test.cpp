@@ -89,6 +89,13 @@ class OutputTest : public QObject {
     QStringList Printed() const { return QDir(dir_.path()).entryList(QDir::Files); }
 
   private slots:
+    void init() {
+        for (const QString& name : Printed()) QFile::remove(dir_.filePath(name));
+        window_.resize(681, 370);
+        window_.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window_));
+        QCOMPARE(window_.logicalDpiY(), 96);
+    }
     // Exact bytes, no byte-order mark or NUL (the empty box: window test); the rest: the digest.
     void encoding() {
         const std::pair<QString, QByteArray> rows[] = {
@@ -210,14 +217,6 @@ class OutputTest : public QObject {
         if (WIFEXITED(status) && WEXITSTATUS(status) == kNoMount) QSKIP("cannot mount a tmpfs");
         if (WIFEXITED(status) && WEXITSTATUS(status) == kNotRoot) QSKIP("needs root to own a file");
         QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), +kPassed);
-    }
-
-    void init() {
-        for (const QString& name : Printed()) QFile::remove(dir_.filePath(name));
-        window_.resize(681, 370);
-        window_.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window_));
-        QCOMPARE(window_.logicalDpiY(), 96);
     }
 
     // pixels * printer dpi / screen dpi, rounded to nearest with halves away from zero.
