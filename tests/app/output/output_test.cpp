@@ -1,0 +1,318 @@
+// Saving and printing without the window. The report file's bytes (written down here: the
+// system's converters differ between releases), and writing it: an old file keeps its mode and
+// identity (links, owner, FIFO); a failure gives the right message, keeps the old bytes and leaves
+// nothing behind. Printing through a fake print system whose printers write PDF files: the
+// printed size, the printer's choice and errors, busy, a print system that does not answer, and
+// the real print support with no server. (The job's content through CUPS is checked end to end.)
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPrinter>
+#include <QSemaphore>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <functional>
+
+#include "output_errors.h"
+#include "report_encoding.h"
+#include "report_file.h"
+#include "window_printer.h"
+
+using namespace Qt::StringLiterals;
+using velmor::WindowPrinter;
+
+enum Setup { kNothing, kFolderAtPath, kLockedFolder, kSizeLimit, kFullDisk, kFifo, kLink, kOwner };
+// How the child ends: passed, or which check or setup failed.
+enum Result { kPassed, kNoMount, kNotRoot, kSetupFailed, kMessage, kBytes, kIdentity, kLeftovers };
+
+namespace {
+
+// Installs "TestPDF" and "missing/Other" (whose output folder does not exist); the default-printer
+// query waits for gate (a server that does not answer), then raises SystemError when failCode >= 0.
+struct FakePrintSystem final : velmor::PrintSystem {
+    FakePrintSystem(const QString& folder, const QString& name, int code = -1,
+                    const QString& text = {})
+        : folder(folder), defaultName(name), failText(text), failCode(code) {}
+    QString folder, defaultName, failText;
+    QStringList installed = {"TestPDF", "missing/Other"};
+    int failCode;
+    QSemaphore* gate = nullptr;
+
+    QString DefaultPrinterName() override {
+        if (gate) gate->acquire();
+        if (failCode >= 0) throw velmor::SystemError(failCode, failText);
+        return defaultName;
+    }
+    QStringList InstalledPrinterNames() override { return installed; }
+    std::unique_ptr<QPrinter> CreatePrinter(const QString& name) override {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFileName(folder + "/" + name + ".pdf");
+        printer->setResolution(1200);
+        return printer;
+    }
+};
+
+// The error's message, or an empty text for success.
+QString Outcome(const std::function<void()>& action) {
+    try {
+        action();
+        return QString();
+    } catch (const std::exception& e) {
+        return QString::fromUtf8(e.what());
+    }
+}
+QString Outcome(WindowPrinter& printer, QWidget& window) {
+    return Outcome([&] { printer.Print(window); });
+}
+
+}  // namespace
+
+class OutputTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QLabel window_;  // the main window's size
+
+    auto Fake(const QString& name = "TestPDF", int code = -1, const QString& text = {}) {
+        return std::make_unique<FakePrintSystem>(dir_.path(), name, code, text);
+    }
+    QStringList Printed() const { return QDir(dir_.path()).entryList(QDir::Files); }
+
+  private slots:
+    void init() {
+        for (const QString& name : Printed()) QFile::remove(dir_.filePath(name));
+        window_.resize(681, 370);
+        window_.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window_));
+        QCOMPARE(window_.logicalDpiY(), 96);
+    }
+    // Exact bytes, no byte-order mark or NUL (the empty box: window test); the rest: the digest.
+    void encoding() {
+        const std::pair<QString, QByteArray> rows[] = {
+            // No break added at the end; CR LF is one break, LF CR two.
+            {u"a\nb\r\nc\rd\n\re\u2029中\u2028"_s,
+             "61 0d 0a 62 0d 0a 63 0d 0a 64 0d 0a 0d 0a 65 0d 0a d6 d0 0d 0a"},
+            {u"R1（omh）："_s, "52 31 a3 a8 6f 6d 68 a3 a9 a3 ba"},
+            // Astral characters, and runs in both encodings.
+            {u"😀\U00010000\U0010ffffVµ中😀😀x²Ω"_s,
+             "94 39 fc 36 90 30 81 30 e3 32 9a 35 56 81 30 85 38 d6 d0 94 39 fc 36 94 39 fc 36 "
+             "78 81 30 85 35 a6 b8"},
+            {u"µ\nx"_s, "81 30 85 38 0d 0a 78"},
+            {QString(QChar(0xd800)) + u'a' + QChar(0xdc00) + QChar(0xdbff), "3f 61 3f 3f"}};
+        for (const auto& [text, hex] : rows)
+            QCOMPARE(velmor::EncodeReportText(text).toHex(' '), hex);
+    }
+
+    // Every BMP character but surrogates and breaks: code page 936's user-defined areas (U+E7C7
+    // too), its one-byte euro, not GB18030-2022's changes, U+FEFF in four bytes. Same on ICU 72/76.
+    void everyBmpCharacter() {
+        QString all;
+        for (char16_t c = 1; c != 0; ++c)
+            if (!QChar::isSurrogate(c) && !u"\n\r\u2028\u2029"_s.contains(QChar(c))) all += c;
+        const QByteArray bytes = velmor::EncodeReportText(all);
+        QCOMPARE(bytes.size(), 205509);
+        QCOMPARE(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
+                 "6884719b8ad05f38e271524bfb3d3b9345a55f25e3016641efb11d145e2697b9"_ba);
+    }
+
+    void write_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("setup");
+        QTest::addColumn<int>("oldMode");  // 0: no old file
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("size");  // of the data written; 0: a short new report
+        const QString cannot = "Cannot create file <path>", stream = "Stream write error";
+        QTest::newRow("replaced, its mode kept") << "r.txt" << +kNothing << 0640 << "" << 0;
+        QTest::newRow("missing folder") << "missing/r.txt" << +kNothing << 0 << cannot << 0;
+        // Only the folder forbids a new file (root runs as nobody): rewritten in place.
+        QTest::newRow("locked folder") << "locked/r.txt" << +kLockedFolder << 0666 << "" << 0;
+        QTest::newRow("FIFO") << "r.txt" << +kFifo << 0 << cannot << 0;
+        QTest::newRow("hard link, both names see it") << "r.txt" << +kLink << 0644 << "" << 0;
+        QTest::newRow("other owner kept") << "r.txt" << +kOwner << 0644 << "" << 0;
+        QTest::newRow("read-only file") << "r.txt" << +kNothing << 0444 << cannot << 0;
+        QTest::newRow("name too long") << QString(300, u'r') << +kNothing << 0 << cannot << 0;
+        QTest::newRow("a folder at the path") << "f.txt" << +kFolderAtPath << 0 << cannot << 0;
+        QTest::newRow("size limit") << "r.txt" << +kSizeLimit << 0644 << stream << 256 * 1024;
+        // A 64 KiB tmpfs: more than the write buffer fails in write(), a report when flushed.
+        QTest::newRow("full disk") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 64 * 1024;
+        QTest::newRow("full disk, report") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 2048;
+    }
+    // In a child process, so that a user, a limit or a mount does not reach this one.
+    void write() {
+        QFETCH(QString, name);
+        QFETCH(int, setup);
+        QFETCH(int, oldMode);
+        QFETCH(QString, message);
+        QFETCH(int, size);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name), folder = QFileInfo(path).path();
+        const QByteArray folderName = QFile::encodeName(folder), pathName = QFile::encodeName(path);
+        const QByteArray linkName = pathName + ".link", old = "old report, longer than the new\r\n";
+        const QByteArray bytes = size ? QByteArray(size, 'x') : "\xb1\xbe\xc8\xed\r\n"_ba;
+        message.replace("<path>", path);
+        if (setup == kLockedFolder || setup == kFullDisk) QVERIFY(QDir().mkdir(folder));
+        if (setup == kFolderAtPath) QVERIFY(QDir().mkdir(path));
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (setup == kFullDisk &&
+                (unshare(CLONE_NEWNS) != 0 ||
+                 mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                 mount("tmpfs", folderName.constData(), "tmpfs", 0, "size=64k") != 0))
+                _exit(kNoMount);
+            if (setup == kOwner && geteuid() != 0) _exit(kNotRoot);
+            QFile file(path);
+            if (oldMode && (!file.open(QIODevice::WriteOnly) || file.write(old) != old.size() ||
+                            chmod(pathName.constData(), mode_t(oldMode)) != 0))
+                _exit(kSetupFailed);
+            file.close();
+            QFile filler(folder + "/filler");
+            const rlimit limit = {16 * 1024, 16 * 1024};
+            signal(SIGXFSZ, SIG_IGN);
+            if ((setup == kFifo && mkfifo(pathName.constData(), 0644) != 0) ||
+                (setup == kLink && link(pathName.constData(), linkName.constData()) != 0) ||
+                (setup == kOwner && chown(pathName.constData(), 65534, 65534) != 0) ||
+                (setup == kSizeLimit && setrlimit(RLIMIT_FSIZE, &limit) != 0) ||
+                (setup == kFullDisk && !filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)))
+                _exit(kSetupFailed);
+            while (filler.isOpen() && filler.write(QByteArray(4096, 'f')) == 4096) {
+            }
+            if (setup == kLockedFolder &&
+                (chmod(folderName.constData(), 0555) != 0 ||
+                 chmod(QFile::encodeName(dir.path()).constData(), 0755) != 0 ||
+                 (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))))
+                _exit(kSetupFailed);
+            const auto entries = [&] {
+                return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+            };
+            const QStringList before = entries();
+            if (Outcome([&] { velmor::WriteReportFile(path, bytes); }) != message) _exit(kMessage);
+            struct stat st = {};
+            if (oldMode &&
+                (!file.open(QIODevice::ReadOnly) ||
+                 file.readAll() != (message.isEmpty() ? bytes : old) ||
+                 stat(pathName.constData(), &st) != 0 || (st.st_mode & 07777) != mode_t(oldMode)))
+                _exit(kBytes);
+            QFile linked(QFile::decodeName(linkName));
+            if ((setup == kFifo &&
+                 (lstat(pathName.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))) ||
+                (setup == kLink && (!linked.open(QIODevice::ReadOnly) ||
+                                    linked.readAll() != bytes || st.st_nlink != 2)) ||
+                (setup == kOwner && (st.st_uid != 65534 || st.st_gid != 65534)))
+                _exit(kIdentity);
+            _exit(entries() == before ? kPassed : kLeftovers);
+        }
+        int status = 0;
+        QVERIFY(waitpid(pid, &status, 0) == pid);
+        chmod(folderName.constData(), 0755);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == kNoMount) QSKIP("cannot mount a tmpfs");
+        if (WIFEXITED(status) && WEXITSTATUS(status) == kNotRoot) QSKIP("needs root to own a file");
+        QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), +kPassed);
+    }
+
+    // pixels * printer dpi / screen dpi, rounded to nearest with halves away from zero.
+    void printedSize() {
+        QCOMPARE(velmor::ScaleToPrinter(681, 600, 96), 4256);             // 4256.25
+        QCOMPARE(velmor::ScaleToPrinter(-3, 1, 2), -2);                   // -1.5
+        QCOMPARE(velmor::ScaleToPrinter(20000000, 1200, 96), 250000000);  // beyond 32 bits
+    }
+
+    // Asked twice, the same error each time, and nothing printed.
+    void errors() {
+        const QString none = "There is no default printer currently selected";
+        const struct {
+            QString name;
+            int code;
+            QString text, message;
+        } rows[] = {{"Gone", -1, "", none},  // not installed (no default at all: end to end)
+                    {"missing/Other", -1, "", "Printer selected is not valid"},
+                    {"", 1282, "Bad file", "System Error.  Code: 1282.\r\nBad file"},
+                    {"", 5, "Denied. Retry.\t \r\n.", "System Error.  Code: 5.\r\nDenied. Retry"},
+                    {"", 1283, ".", "System Error.  Code: 1283.\r\n"},
+                    {"", 0, "x", "A call to an OS function failed"}};
+        for (const auto& row : rows) {
+            WindowPrinter printer(Fake(row.name, row.code, row.text));
+            QCOMPARE(Outcome(printer, window_), row.message);
+            QCOMPARE(Outcome(printer, window_), row.message);
+            QVERIFY(!printer.IsPrinting());
+            QCOMPARE(Printed(), QStringList());
+        }
+    }
+
+    // The default printer, found case-insensitively at the first request, is kept under its
+    // installed name for the whole run. While a job is sent, events are processed; a second request
+    // fails, and the first job goes on with the picture and size taken before.
+    void printerKeptAndBusy() {
+        auto system = Fake("testpdf");
+        FakePrintSystem& fake = *system;
+        fake.installed = {"Other", "TestPDF"};
+        QSemaphore release;
+        QList<QRect> targets;  // an empty one for a picture not of the window's size
+        WindowPrinter printer(std::move(system),
+                              [&](QPrinter&, const QImage& image, const QRect& rect) {
+                                  if (targets.isEmpty()) release.acquire();  // the first job waits
+                                  targets.append(image.size() == QSize(681, 370) ? rect : QRect());
+                                  return true;
+                              });
+        QString second;
+        bool busy = false;
+        QTimer::singleShot(0, this, [&] {
+            window_.resize(100, 100);
+            busy = printer.IsPrinting();
+            second = Outcome(printer, window_);
+            release.release();
+        });
+        QCOMPARE(Outcome(printer, window_), QString());
+        QVERIFY(busy && !printer.IsPrinting());
+        QCOMPARE(second, "Printing in progress");
+        window_.resize(681, 370);
+        fake.failCode = 1;
+        QCOMPARE(Outcome(printer, window_), QString());
+        QCOMPARE(printer.Printer()->outputFileName(), dir_.filePath("TestPDF.pdf"));
+        QCOMPARE(targets, QList<QRect>(2, QRect(0, 0, 8513, 4625)));
+    }
+
+    // A request ends with a timeout while events go on; further requests are refused while the
+    // query hangs; the late answer prints nothing, and its printer serves the next request.
+    void printServerNotAnswering() {
+        auto system = Fake();
+        QSemaphore gate;
+        system->gate = &gate;
+        WindowPrinter printer(std::move(system), &WindowPrinter::PaintPicture,
+                              std::chrono::milliseconds(300));
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        ticker.start(20);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(Outcome(printer, window_), "System Error.  Code: 110.\r\nConnection timed out");
+        QVERIFY2(clock.elapsed() < 2000 && ticks >= 5, qPrintable(QString::number(ticks)));
+        QCOMPARE(Outcome(printer, window_), "Printing in progress");
+        gate.release(2);
+        QTRY_VERIFY(!printer.IsPrinting());
+        QCOMPARE(Printed(), QStringList());
+        QCOMPARE(Outcome(printer, window_), QString());
+        QCOMPARE(Printed(), QStringList{"TestPDF.pdf"});
+    }
+
+    // No server at the socket: the print system's status and text, not the library's last errno.
+    void realPrintServerUnreachable() {
+        QVERIFY(qEnvironmentVariable("CUPS_SERVER").startsWith("/nonexistent/"));
+        WindowPrinter printer(velmor::CreateQtPrintSystem());
+        QCOMPARE(Outcome(printer, window_),
+                 "System Error.  Code: 1282.\r\nserver-error-service-unavailable");
+    }
+};
+
+QTEST_MAIN(OutputTest)
+#include "output_test.moc"
