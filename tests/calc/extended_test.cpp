@@ -12,6 +12,7 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <tuple>
 
 namespace velmor {
 namespace {
@@ -49,14 +50,10 @@ Outcome InSoftware(Op op, Extended a, Extended b) {
 
 TEST(ExtendedExact, KnownResults) {
     const auto W = ExtFromDouble;
-    const struct {
-        Op op;
-        Extended a, b;
-        Outcome want;
-    } known[] = {
-        // Ties go to even; a denormal result is rounded once at its own precision; half an ulp
-        // above the largest finite value is a tie, and the odd largest rounds up.
-        // clang-format off
+    // Ties go to even; a denormal result is rounded once at its own precision; half an ulp above
+    // the largest finite value is a tie, and the odd largest rounds up.
+    // clang-format off
+    const std::tuple<Op, Extended, Extended, Outcome> known[] = {
         {Op::kDiv, kOne, W(3), {{0x3FFD, 0xAAAAAAAAAAAAAAAB}}},
         {Op::kAdd, kOne, {0x3FBF, kInt}, {kOne}}, {Op::kAdd, kMax, {0x7FBD, kAll}, {kMax}},
         {Op::kAdd, {0x3FFF, kInt | 1}, {0x3FBF, kInt}, {{0x3FFF, kInt | 2}}},
@@ -67,9 +64,8 @@ TEST(ExtendedExact, KnownResults) {
         {Op::kToDouble, {0x43FE, 0xFFFFFFFFFFFFFC00}, {}, {D(HUGE_VAL), kO}},
         {Op::kFromDouble, D(0.7), {}, {{0x3FFE, 0xB333333333333000}}}};
     // clang-format on
-    for (const auto& k : known) {
-        EXPECT_EQ(InSoftware(k.op, k.a, k.b), k.want) << Outcome{k.a} << ", " << Outcome{k.b};
-    }
+    for (const auto& [op, a, b, want] : known)
+        EXPECT_EQ(InSoftware(op, a, b), want) << Outcome{a} << ", " << Outcome{b};
     for (uint64_t v : {uint64_t{0}, uint64_t{10}, kInt, kAll})
         EXPECT_EQ(ExtIntegralToUint64(ExtFromUint64(v)), v);
     EXPECT_EQ(ExtIntegralToUint64(W(-12345)), 12345u);
