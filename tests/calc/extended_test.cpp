@@ -62,7 +62,8 @@ TEST(ExtendedExact, KnownResults) {
         {Op::kDiv, W(0), W(-0.0), {{0xFFFF, 0xC000000000000000}, kI}},
         {Op::kRoundToInt, W(2.5), {}, {W(2)}}, {Op::kRoundToInt, W(-0.3), {}, {W(-0.0)}},
         {Op::kToDouble, {0x43FE, 0xFFFFFFFFFFFFFC00}, {}, {D(HUGE_VAL), kO}},
-        {Op::kFromDouble, D(0.7), {}, {{0x3FFE, 0xB333333333333000}}}};
+        {Op::kFromDouble, D(0.7), {}, {{0x3FFE, 0xB333333333333000}}},
+        {Op::kFromDouble, D(-HUGE_VAL), {}, {ExtNeg(kInf)}}};
     // clang-format on
     for (const auto& [op, a, b, want] : known)
         EXPECT_EQ(InSoftware(op, a, b), want) << Outcome{a} << ", " << Outcome{b};
