@@ -44,9 +44,6 @@ struct Outcome {
 std::ostream& operator<<(std::ostream& os, const Outcome& o) {
     return os << std::hex << o.value.signExp << ' ' << o.value.signif << " flags " << o.flags;
 }
-Extended D(double d) {
-    return Extended{0, std::bit_cast<uint64_t>(d)};
-}
 
 struct X87Bytes {
     uint64_t signif;
@@ -62,7 +59,7 @@ Outcome InSoftware(Op op, Extended a, Extended b) {
     if (op == Op::kMul) r = ExtMul(a, b, f);
     if (op == Op::kDiv) r = ExtDiv(a, b, f);
     if (op == Op::kRoundToInt) r = ExtRoundToInt(a, f);
-    if (op == Op::kToDouble) r = D(ExtToDouble(a, f));
+    if (op == Op::kToDouble) r = {0, std::bit_cast<uint64_t>(ExtToDouble(a, f))};
     if (op == Op::kFromDouble) r = ExtFromDouble(std::bit_cast<double>(a.signif));
     return {r, (f.invalid ? FE_INVALID : 0) | (f.divByZero ? FE_DIVBYZERO : 0) |
                    (f.overflow ? FE_OVERFLOW : 0)};
@@ -88,7 +85,7 @@ Outcome OnX87(Op op, Extended a, Extended b) {
     const int raised = std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
     const auto bytes = std::bit_cast<X87Bytes>(static_cast<long double>(r));
     Outcome out{{bytes.signExp, bytes.signif}, raised};
-    if (op == Op::kToDouble) out.value = D(d);
+    if (op == Op::kToDouble) out.value = {0, std::bit_cast<uint64_t>(double(d))};
     if (op == Op::kFromDouble) out.flags = 0;  // ours reports none
     return out;
 }

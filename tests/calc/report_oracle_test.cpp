@@ -30,8 +30,7 @@ namespace {
 
 using Texts = std::array<std::string, kInputCount>;
 
-// One click on Calculate, into a report box that holds an earlier report: the message, if any,
-// then the lines the box holds, one per line.
+// One click on Calculate into a box holding an earlier report: the message, then the lines.
 std::string Calculate(const Texts& texts) {
     ReportLines report;
     report.Append("previous report");
