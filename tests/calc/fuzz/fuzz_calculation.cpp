@@ -1,6 +1,7 @@
 // Fuzz target: arbitrary bytes as one number text, or as the eight input texts of a whole
-// calculation. Only the system's own errors may escape, every accepted text must format, and
-// every finite formatted number must read back.
+// calculation. Only the system's own errors may end a calculation, and every accepted text must
+// format, within the longest number text, into a text that reads back.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -25,9 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[0] & 1) {
         std::array<std::string_view, kInputCount> texts{};
         for (auto& text : texts) {
-            const size_t end = bytes.find('\n');
-            text = bytes.substr(0, end);
-            bytes = end == std::string_view::npos ? std::string_view{} : bytes.substr(end + 1);
+            text = bytes.substr(0, bytes.find('\n'));
+            bytes.remove_prefix(std::min(bytes.size(), text.size() + 1));
         }
         ReportLines report;
         try {
@@ -45,13 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     const std::string formatted = FormatNumberText(value, separator);
-    if (formatted.empty()) std::abort();
-    if (ExtIsInf(value) || ExtIsNaN(value)) return 0;
     if (formatted.size() > kNumberTextMaxLength) std::abort();
-    try {
-        ParseNumberText(formatted, separator);
-    } catch (const ConversionError&) {
-        std::abort();
-    }
+    ParseNumberText(formatted, separator);  // an error escaping here is reported as a crash
     return 0;
 }
