@@ -10,7 +10,6 @@ export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 E2E_XVFB_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
-E2E_DEFAULT_REPORT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../calc" && pwd)/default_report.txt"
 
 e2e_fail() {
     printf '[e2e] FAIL: %s\n' "$*" >&2
@@ -78,14 +77,12 @@ e2e_wait_window_gone() {
     local gone=$1
     e2e_until 20 eval '! e2e_window_id "$gone" >/dev/null' || e2e_fail "window '$gone' is still there"
 }
-
 # Keys typed next reach window WID only once it has the keyboard focus.
 e2e_wait_focus() {
     local focus=$1
     e2e_until 20 eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$focus" ]' ||
         e2e_fail "window $focus did not get the keyboard focus"
 }
-
 # "WIDTHxHEIGHT at X,Y" of the window's inside.
 e2e_geometry() {
     xdotool getwindowgeometry --shell "$1" |
