@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The Debian package built from the build tree: both programs stripped, the desktop entry,
-# metainfo and icon under one application id and accepted by the validators, and dependencies
-# on the Qt libraries the programs link and on the CJK fonts.
+# The Debian package built from the build tree: both programs stripped, the desktop entry, metainfo
+# and icon under one id and accepted by the validators, dependencies on Qt and the CJK fonts.
 # Environment: VELMOR_BUILD_DIR (the CMake build folder).
 source "$(dirname "$0")/lib.sh"
 e2e_require cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli readelf

@@ -1,10 +1,8 @@
 # shellcheck shell=bash
-# Helpers for the end-to-end tests: a private X server (Xvfb), a private CUPS server, windows
-# found by name, the clipboard and the program's exit code. Everything started here is a child
-# of the calling script and is stopped by its PID when the script exits. A failing check prints
-# a FAIL line saying what differed; so does a command that fails unchecked (set -e, pipefail).
-# A test that cannot run exits 77 (CTest: skipped) and writes its reason to
-# $VELMOR_BUILD_DIR/Testing/skipped/, which ./run-tests prints; under CI it fails instead.
+# Helpers for the end-to-end tests: a private Xvfb and CUPS server, windows found by name.
+# Everything started here is stopped by its PID when the script exits. A failing check,
+# or a command failing unchecked (set -e), prints a FAIL line. A test that cannot run exits 77
+# (skipped) with its reason in $VELMOR_BUILD_DIR/Testing/skipped/; under CI it fails instead.
 set -eEuo pipefail
 
 # cupsd and lpadmin live in /usr/sbin, which is not on a normal user's PATH on Debian.
@@ -12,9 +10,6 @@ export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 E2E_XVFB_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
-E2E_DEFAULT_REPORT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../calc" && pwd)/default_report.txt"
-
-e2e_log() { printf '[e2e] %s\n' "$*" >&2; }
 
 e2e_fail() {
     printf '[e2e] FAIL: %s\n' "$*" >&2
@@ -27,11 +22,9 @@ trap 'e2e_status=$?; [ -e "$E2E_TMP/failed" ] ||
 
 e2e_skip() {
     case ${CI:-} in "" | false | 0) ;; *) e2e_fail "cannot run under CI: $*" ;; esac
-    e2e_log "SKIP: $*"
-    if [ -n "${VELMOR_BUILD_DIR:-}" ]; then
-        mkdir -p "$VELMOR_BUILD_DIR/Testing/skipped"
-        echo "$(basename "$0" .sh): $*" >"$VELMOR_BUILD_DIR/Testing/skipped/$(basename "$0" .sh).txt"
-    fi
+    printf '[e2e] SKIP: %s\n' "$*" >&2
+    local dir=${VELMOR_BUILD_DIR:-$E2E_TMP}/Testing/skipped
+    mkdir -p "$dir" && echo "$(basename "$0" .sh): $*" >"$dir/$(basename "$0" .sh).txt"
     exit 77
 }
 
@@ -43,22 +36,19 @@ e2e_require() {
 
 e2e_cleanup() {
     local status=$? pid
-    # A stopped cupsd must be woken to end.
-    [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true
+    [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true # else it cannot end
     for pid in $E2E_APP_PID $E2E_CUPS_PID $E2E_XVFB_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
-    if [ -n "${E2E_ARTIFACT_DIR:-}" ] && [ -d "$E2E_TMP/cups/log" ]; then
-        rm -rf "$E2E_ARTIFACT_DIR/cups-log"
-        cp -r "$E2E_TMP/cups/log" "$E2E_ARTIFACT_DIR/cups-log" 2>/dev/null || true
-    fi
+    [ -z "${E2E_ARTIFACT_DIR:-}" ] || [ ! -d "$E2E_TMP/cups/log" ] || { rm -rf "$E2E_ARTIFACT_DIR/cups-log" &&
+        cp -r "$E2E_TMP/cups/log" "$E2E_ARTIFACT_DIR/cups-log"; } 2>/dev/null || true
     rm -rf "$E2E_TMP"
     exit "$status"
 }
 trap e2e_cleanup EXIT
 
-# Sleeps in 50 ms steps until COMMAND succeeds, for at most SECONDS; fails otherwise.
+# Runs COMMAND every 50 ms until it succeeds, for at most SECONDS; fails otherwise.
 e2e_until() {
     local seconds=$1 _
     shift
@@ -66,8 +56,7 @@ e2e_until() {
     return 1
 }
 
-# One 1280 × 1024 × 24 screen on a free display, no window manager (windows have no frame).
-# -noreset keeps the server up when its last client leaves, for the next program started.
+# One 1280 × 1024 × 24 screen, no window manager; -noreset outlives each program's last window.
 e2e_start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$E2E_TMP/display" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
@@ -78,60 +67,38 @@ e2e_start_xvfb() {
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 }
 
-e2e_start_app() {
-    "$@" >>"$E2E_TMP/app.log" 2>&1 &
-    E2E_APP_PID=$!
-}
-
 e2e_window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
-
 # Prints the id of the visible window named exactly NAME, waiting up to TIMEOUT s (20).
 e2e_wait_window() {
     e2e_until "${2:-20}" e2e_window_id "$1" >/dev/null || e2e_fail "no window named '$1' within ${2:-20}s"
     e2e_window_id "$1"
 }
-
 e2e_wait_window_gone() {
     local gone=$1
     e2e_until 20 eval '! e2e_window_id "$gone" >/dev/null' || e2e_fail "window '$gone' is still there"
 }
-
 # Keys typed next reach window WID only once it has the keyboard focus.
 e2e_wait_focus() {
     local focus=$1
     e2e_until 20 eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$focus" ]' ||
         e2e_fail "window $focus did not get the keyboard focus"
 }
-
 # "WIDTHxHEIGHT at X,Y" of the window's inside.
 e2e_geometry() {
     xdotool getwindowgeometry --shell "$1" |
         awk -F= '{ v[$1] = $2 } END { print v["WIDTH"] "x" v["HEIGHT"] " at " v["X"] "," v["Y"] }'
 }
-
 e2e_click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
-
 # Waits up to TIMEOUT s (20) for the program to end; sets E2E_APP_STATUS.
 e2e_wait_app_exit() {
-    e2e_until "${1:-20}" eval '! kill -0 "$E2E_APP_PID" 2>/dev/null' || e2e_fail "the program did not end"
+    e2e_until "${1:-20}" eval '! kill -0 "$E2E_APP_PID" 2>/dev/null' || e2e_fail "the program did not end within ${1:-20}s"
     E2E_APP_STATUS=0
     wait "$E2E_APP_PID" || E2E_APP_STATUS=$?
     E2E_APP_PID=""
 }
 
-# Sends KEYS and Ctrl+C to the focused control; prints what arrives on the clipboard.
-e2e_copy() {
-    local marker="velmor-e2e: nothing copied"
-    # xclip stays to serve the selection: it must not hold a $(...) open.
-    printf '%s' "$marker" | xclip -selection clipboard -i >/dev/null 2>&1
-    xdotool key --clearmodifiers "$@" ctrl+c
-    e2e_until 5 eval 'xclip -selection clipboard -o >"$E2E_TMP/clip" 2>/dev/null &&
-        [ "$(cat "$E2E_TMP/clip")" != "$marker" ]' || e2e_fail "nothing arrived on the clipboard"
-    cat "$E2E_TMP/clip"
-}
-
-# A cupsd with its files and socket in $E2E_TMP/cups, which the filters (user lp) can reach;
-# exports CUPS_SERVER and waits until the scheduler answers. ~/.cups is not touched.
+# A cupsd with its files and socket in $E2E_TMP/cups, where the filters (user lp) reach them;
+# exports CUPS_SERVER once the scheduler answers.
 e2e_start_cups() {
     local dir=$E2E_TMP/cups
     mkdir -p "$dir"/{spool/tmp,cache,state,log,ppd}
@@ -152,10 +119,4 @@ e2e_start_cups() {
     # lpstat -r exits with 0 either way: only its answer tells.
     e2e_until 10 eval '[ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ]' ||
         e2e_fail "cupsd did not start: $(cat "$dir"/log/*)"
-}
-
-# A queue with the Generic PDF driver writing every job to FILE. The server's default is set
-# with lpadmin -d: lpoptions -d would write ~/.cups and hide the server's choice.
-e2e_add_pdf_queue() {
-    lpadmin -p "$1" -E -v "file://$2" -m lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd
 }

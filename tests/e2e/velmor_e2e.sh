@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The real program on a private X server and a private CUPS server, used as a person uses it:
-# the window where and as large as it belongs (also scaled by 2, Qt's options ignored), 计算 and
-# the report through the clipboard, 保存 through the real dialog (GBK, CR LF; the second save
-# offers the path and replaces a longer file), 打印 (one page, one lossless image of the
-# window's pixels at the printable corner, at its size; the queue's own paper), no default
-# printer, a print server that never answers (cupsd stopped), a bad input, and 关闭.
+# The real program on private X and CUPS servers, for what only they show: the window's place and
+# size (also scaled), 计算 and 保存 through the real dialog, 打印 (one lossless page of the window's
+# pixels at the printable corner, the queue's paper), no default printer, a print server that
+# never answers, and 关闭 ending the process.
 # Environment: VELMOR (the program), VELMOR_BUILD_DIR (work files), E2E_ARTIFACT_DIR (pictures).
 source "$(dirname "$0")/lib.sh"
 e2e_require Xvfb xdotool xclip import compare convert cupsd lpadmin lpstat pdfinfo pdfimages \
@@ -17,105 +15,82 @@ mkdir -p "$work/saved" "$work/out" "$work/home" "$E2E_ARTIFACT_DIR"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config LC_ALL=C.UTF-8
 
 # Centres of the controls inside the window.
-calc=(389 276) print=(309 276) save=(621 292) close=(341 332) memo=(548 140) beta=(356 218) r1=(380 36)
-now_ms() { date +%s%3N; }
+calc=(389 276) print=(309 276) save=(621 292) close=(341 332) r1=(380 36)
 start_velmor() {
-    e2e_start_app "$VELMOR" "$@"
+    "$VELMOR" "$@" >>"$E2E_TMP/app.log" 2>&1 &
+    E2E_APP_PID=$!
     wid=$(e2e_wait_window Velmor)
 }
 # Clicks 关闭: the process must end with 0 within 2 s.
 close_velmor() {
-    local start=$(now_ms)
     e2e_click "$wid" "${close[@]}"
-    e2e_wait_app_exit 5
+    e2e_wait_app_exit 2
     [ "$E2E_APP_STATUS" = 0 ] || e2e_fail "关闭 ended the program with $E2E_APP_STATUS"
-    start=$(($(now_ms) - start))
-    [ "$start" -le 2000 ] || e2e_fail "关闭 took $start ms to end the program"
 }
 # Waits up to SECONDS (20) for the error box, sets box_width, and closes it with Return.
 expect_box() {
     local box
     box=$(e2e_wait_window Velmor1.0 "${1:-20}")
-    [ "$box" != "$wid" ] || e2e_fail "the error box is the main window"
     box_width=$(e2e_geometry "$box" | cut -dx -f1)
     e2e_wait_focus "$box"
     xdotool key --clearmodifiers Return
     e2e_wait_window_gone Velmor1.0
 }
-report_box() {
-    e2e_click "$wid" "${memo[@]}"
-    e2e_copy ctrl+a
-}
-# 打印 on QUEUE; waits for its job to complete.
+# 打印 on QUEUE; waits for its job to complete and checks its paper and picture.
 print_on() {
-    local queue=$1 start
-    start=$(now_ms)
+    local queue=$1 pdf=$work/out/$1.pdf info
     e2e_click "$wid" "${print[@]}"
     e2e_until 15 eval '[ -n "$(lpstat -W completed -o "$queue")" ] && [ -z "$(lpstat -o)" ]' ||
-        e2e_fail "no print job completed on $queue"
-    e2e_log "打印 on $queue: $(($(now_ms) - start)) ms from the click to the completed job"
+        e2e_fail "no print job completed on $1"
+    [ "$(lpstat -W completed -o "$1" | wc -l)" = 1 ] || e2e_fail "not one job: $(lpstat -W completed -o)"
+    info=$(pdfinfo "$pdf" | awk -F': *' '$1 == "Title" || $1 == "Pages" { printf "%s=%s ", $1, $2 }
+        $1 == "Page size" { split($2, s, " "); printf "%.0f x %.0f pt", s[1], s[3] }')
+    [ "$info" = "Title= Pages=1 $2 pt" ] || e2e_fail "the document on $1: $info"
+    # rgb 8-bit "image" is lossless (not jpeg); 96 ppi is the window's size on a 96-dpi screen.
+    [ "$(pdfimages -list "$pdf" | awk 'NR > 2 { print $4, $5, $6, $8, $9, $13, $14 }')" = \
+        "681 370 rgb 8 image 96 96" ] || e2e_fail "the images on $1: $(pdfimages -list "$pdf")"
 }
-page_size() { pdfinfo "$1" | sed -n 's/^Page size: *\([0-9.]* x [0-9.]*\) pts.*/\1/p'; }
-# The images in the PDF as "width height colour bpc encoding x-ppi y-ppi", one a line.
-images() { pdfimages -list "$1" | awk 'NR > 2 { print $4, $5, $6, $8, $9, $13, $14 }'; }
 
 # The report file as a Chinese Windows machine writes it: code page 936, CR LF after each line.
 expected=$E2E_TMP/expected.txt
-sed 's/$/\r/' "$E2E_DEFAULT_REPORT" | iconv -f UTF-8 -t CP936 >"$expected"
-[ "$(grep -c $'\r$' "$expected")" = 29 ] || e2e_fail "the expected report is not 29 lines"
+sed 's/$/\r/' "$(dirname "$0")/../calc/default_report.txt" | iconv -f UTF-8 -t CP936 >"$expected"
 
 e2e_start_cups
-e2e_add_pdf_queue Letter "$work/out/Letter.pdf"
-e2e_add_pdf_queue A4 "$work/out/A4.pdf"
+# Queues with the Generic PDF driver writing every job to a file. The server's default is set with
+# lpadmin -d: lpoptions -d would write ~/.cups and hide the server's choice.
+for queue in Letter A4; do
+    lpadmin -p $queue -E -v "file://$work/out/$queue.pdf" -m lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd
+done
 lpadmin -p A4 -o PageSize=A4
 lpadmin -d Letter
 e2e_start_xvfb
 
-# --- the window; 计算 ---------------------------------------------------------------------
+# --- the window; 计算, 保存 through the real dialog, a name typed without extension -------------
 start_velmor -title Wrong -geometry 100x100+0+0
 [ "$(e2e_geometry "$wid")" = "681x370 at 441,482" ] || e2e_fail "the window is $(e2e_geometry "$wid")"
 e2e_click "$wid" "${calc[@]}"
-report_box >"$E2E_TMP/report.txt"
-cmp -s "$E2E_DEFAULT_REPORT" "$E2E_TMP/report.txt" ||
-    e2e_fail "the report box does not hold the default report: $(diff "$E2E_DEFAULT_REPORT" "$E2E_TMP/report.txt")"
+e2e_click "$wid" "${save[@]}"
+e2e_wait_focus "$(e2e_wait_window "Save As")"
+xdotool type --delay 10 "$work/saved/result"
+# The name read back through the clipboard (xclip stays to serve it: no $(...) around it).
+printf 'nothing copied' | xclip -selection clipboard -i >/dev/null 2>&1
+xdotool key --clearmodifiers ctrl+a ctrl+c
+e2e_until 5 eval '[ "$(xclip -selection clipboard -o 2>/dev/null)" = "$work/saved/result" ]' ||
+    e2e_fail "the name box holds '$(xclip -selection clipboard -o)'"
+xdotool key --clearmodifiers Return
+e2e_until 10 cmp -s "$expected" "$work/saved/result.txt" ||
+    e2e_fail "result.txt is not the report in GBK with CR LF: $(cmp "$expected" "$work/saved/result.txt" 2>&1 || true)"
+e2e_wait_window_gone "Save As"
 
-# --- 保存 twice: a name typed without extension, then over a longer file -------------------
-save() {
-    local start
-    e2e_click "$wid" "${save[@]}"
-    e2e_wait_focus "$(e2e_wait_window "Save As")"
-    [ -z "${1:-}" ] || xdotool type --delay 10 "$1"
-    [ "$(e2e_copy ctrl+a)" = "${1:-result.txt}" ] || e2e_fail "the name box holds '$(cat "$E2E_TMP/clip")'"
-    start=$(now_ms)
-    xdotool key --clearmodifiers Return
-    e2e_until 10 eval '[ "$(stat -c %s "$work/saved/result.txt" 2>/dev/null)" = "$(stat -c %s "$expected")" ]' ||
-        e2e_fail "result.txt did not get the report's size"
-    e2e_wait_window_gone "Save As"
-    cmp "$expected" "$work/saved/result.txt" || e2e_fail "result.txt is not the report in GBK with CR LF"
-    [ "$(ls -A "$work/saved")" = result.txt ] || e2e_fail "the folder holds $(ls -A "$work/saved")"
-    e2e_log "保存: $(stat -c %s "$expected") bytes, $(($(now_ms) - start)) ms from Return"
-}
-save "$work/saved/result"
-{ cat "$expected" "$expected"; printf 'an older, longer file\r\n'; } >"$work/saved/result.txt"
-save
-
-# --- 打印 on the Letter queue -----------------------------------------------------------------
-pdf=$work/out/Letter.pdf
-print_on Letter
+# --- 打印 on the Letter queue: the picture is the window's, placed at the printable corner ----
+print_on Letter "612 x 792"
 import -window "$wid" "$E2E_TMP/window.png"
-[ "$(lpstat -W completed -o | wc -l)" = 1 ] || e2e_fail "not one job: $(lpstat -W completed -o)"
-info=$(pdfinfo "$pdf")
-grep -q '^Pages: *1$' <<<"$info" || e2e_fail "not one page: $info"
-grep -q '^Title: *$' <<<"$info" || e2e_fail "the document has a name: $(grep '^Title' <<<"$info")"
-[ "$(page_size "$pdf")" = "612 x 792" ] || e2e_fail "the Letter queue's page is $(page_size "$pdf") pt"
-# rgb 8-bit "image" is lossless (not jpeg); 96 ppi is the window's size on a 96-dpi screen.
-[ "$(images "$pdf")" = "681 370 rgb 8 image 96 96" ] || e2e_fail "the PDF's images: $(images "$pdf")"
-# The picture's corner is the printable area's: at Qt's 1200 dpi, 681 x 370 pixels are
-# 8513 x 4625 dots. The edges of the drawn (non-white) area around both corners must lie
-# within a dot of where they belong.
+close_velmor
+pdf=$work/out/Letter.pdf
+# At Qt's 1200 dpi, 681 x 370 pixels are 8513 x 4625 dots. The edges of the drawn (non-white)
+# area around both corners must lie within a dot of where they belong.
 read -r llx _ _ ury <<<"$(sed -n 's/^\*ImageableArea Letter\/[^:]*: *"\(.*\)"/\1/p' "$E2E_TMP/cups/ppd/Letter.ppd")"
-left=$(awk -v x="$llx" 'BEGIN { printf "%.0f", x * 1200 / 72 }')
-top=$(awk -v y="$ury" 'BEGIN { printf "%.0f", (792 - y) * 1200 / 72 }')
+read -r left top <<<"$(awk -v x="$llx" -v y="$ury" 'BEGIN { printf "%.0f %.0f", x * 50 / 3, (792 - y) * 50 / 3 }')"
 # The drawn part of the 64 x 64 dots at page dot (X, Y) as "left top right bottom"; a white
 # frame keeps -trim from taking the crop's corner colour as the background.
 drawn() {
@@ -128,20 +103,9 @@ read -r _ _ r b <<<"$(drawn $((left + 8513 - 32)) $((top + 4625 - 32)))"
 awk -v g="$l $t $r $b" -v w="$left $top $((left + 8513)) $((top + 4625))" 'BEGIN {
     split(g, a); split(w, e); for (i = 1; i <= 4; i++) if (a[i] - e[i] > 1 || e[i] - a[i] > 1) exit 1
 }' || e2e_fail "the picture covers dots $l,$t to $r,$b, not $left,$top to $((left + 8513)),$((top + 4625))"
-pdfimages -png "$pdf" "$E2E_TMP/printed"
-cp "$E2E_TMP/printed-000.png" "$E2E_ARTIFACT_DIR/printed-window.png"
-differing=$(compare -metric AE "$E2E_TMP/printed-000.png" "$E2E_TMP/window.png" null: 2>&1 || true)
+pdfimages -png "$pdf" "$E2E_ARTIFACT_DIR/printed"
+differing=$(compare -metric AE "$E2E_ARTIFACT_DIR/printed-000.png" "$E2E_TMP/window.png" null: 2>&1 || true)
 [ "$differing" = 0 ] || e2e_fail "$differing pixels of the printed picture differ from the window"
-
-# --- a bad input: the error box, and the window survives with its report ----------------------
-e2e_click "$wid" "${beta[@]}"
-xdotool key --clearmodifiers ctrl+a
-xdotool type --delay 20 "5x0"
-e2e_click "$wid" "${calc[@]}"
-expect_box
-[ "$(e2e_window_id Velmor)" = "$wid" ] || e2e_fail "the main window is gone"
-[ "$(report_box)" = "$(cat "$E2E_DEFAULT_REPORT")" ] || e2e_fail "the report changed after the error"
-close_velmor
 
 # --- scaled by 2: larger, at the same device pixel --------------------------------------------
 QT_SCALE_FACTOR=2 start_velmor
@@ -152,22 +116,18 @@ e2e_wait_app_exit
 # --- the A4 queue: its own paper, the picture at the same printed size ------------------------
 lpadmin -d A4
 start_velmor
-print_on A4
+print_on A4 "595 x 842"
 close_velmor
-case $(page_size "$work/out/A4.pdf") in "595 x 842" | "595.276 x 841.89") ;;
-*) e2e_fail "the A4 queue's page is $(page_size "$work/out/A4.pdf") pt" ;; esac
-[ "$(images "$work/out/A4.pdf")" = "681 370 rgb 8 image 96 96" ] ||
-    e2e_fail "the picture on A4: $(images "$work/out/A4.pdf")"
 
-# --- no default printer: the error box (twice), nothing printed -------------------------------
+# --- no default printer (an empty name from the print system): the error box twice, no job ---
 lpadmin -x A4
 ! lpstat -d | grep -q 'system default destination:' || e2e_fail "still a default: $(lpstat -d)"
 jobs_before=$(lpstat -W all -o)
 start_velmor
-e2e_click "$wid" "${print[@]}"
-expect_box
-e2e_click "$wid" "${print[@]}"
-expect_box
+for _ in 1 2; do
+    e2e_click "$wid" "${print[@]}"
+    expect_box
+done
 no_default_width=$box_width
 close_velmor
 [ "$(lpstat -W all -o)" = "$jobs_before" ] || e2e_fail "a job was sent: $(lpstat -W all -o)"
@@ -177,7 +137,7 @@ lpadmin -d Letter
 kill -STOP "$E2E_CUPS_PID"
 start_velmor
 import -window "$wid" "$E2E_TMP/before.png"
-start=$(now_ms)
+start=${EPOCHREALTIME/./}
 e2e_click "$wid" "${print[@]}"
 sleep 1
 e2e_click "$wid" "${r1[@]}"
@@ -188,16 +148,12 @@ import -window "$wid" "$E2E_TMP/waiting.png"
 changed=$(compare -metric AE -extract 121x20+320+26 "$E2E_TMP/before.png" "$E2E_TMP/waiting.png" null: 2>&1 || true)
 [ "$changed" != 0 ] || e2e_fail "EditR1 did not repaint while 打印 waited"
 expect_box 15
-box_ms=$(($(now_ms) - start))
+box_ms=$(((${EPOCHREALTIME/./} - start) / 1000))
 [ "$box_ms" -le 11000 ] || e2e_fail "the box took ${box_ms} ms"
 # The box's text is not readable here (the window tests prove it); its width tells the one line
 # "There is no default printer currently selected." from a system error's two short ones.
 [ "$no_default_width" -gt $((box_width + 60)) ] ||
     e2e_fail "the no-default-printer box ($no_default_width px) is not wider than the timeout's ($box_width px)"
-e2e_log "stopped server: the box after ${box_ms} ms ($box_width px wide; no default printer: $no_default_width)"
-# The request is still with the server: 打印 again is refused, and 关闭 ends the process.
-e2e_click "$wid" "${print[@]}"
-expect_box
 close_velmor
 # 关闭 while 打印 still waits.
 start_velmor
