@@ -60,6 +60,12 @@ class TestFrmVelmor : public QObject {
     void Click(const char* name) const { QTest::mouseClick(Find(name), Qt::LeftButton); }
     static void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
     QString Report(qsizetype lines) const { return report_.first(lines).join(u'\n') + u'\n'; }
+    // A text file next to this test, one entry a line.
+    static QStringList Lines(const char* name) {
+        QFile file(QFINDTESTDATA(name));
+        if (!file.open(QIODevice::ReadOnly)) qFatal("cannot read %s", name);
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
     // A line per control: name, geometry (the window's in screen pixels), text, the spoken name
     // where it differs, "+" for a description.
     static void Describe(QWidget* control, const QString& indent, QStringList& lines) {
@@ -73,7 +79,8 @@ class TestFrmVelmor : public QObject {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
         const QString spoken = accessible->text(QAccessible::Name);
         lines << indent + control->objectName() + u' ' +
-                     QDebug::toString(QRect(pos.toPoint(), control->size())) + u' ' + text +
+                     QDebug::toString(QRect(pos.toPoint(), control->size())) +
+                     (text.isEmpty() ? "" : u' ' + text) +
                      (spoken == text ? "" : " [" + spoken + "]") +
                      (accessible->text(QAccessible::Description).isEmpty() ? "" : " +") +
                      (control->isVisible() ? "" : " hidden");
@@ -86,9 +93,7 @@ class TestFrmVelmor : public QObject {
   private slots:
     void initTestCase() {
         velmor::SetUpApplication();
-        QFile file(QFINDTESTDATA("../calc/default_report.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        report_ = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        report_ = Lines("../calc/default_report.txt");
         QCOMPARE(report_.size(), 29);
     }
     void init() {
@@ -102,33 +107,7 @@ class TestFrmVelmor : public QObject {
     void controls() {
         QStringList lines;
         Describe(window_.get(), "", lines);
-        QCOMPARE(lines,
-                 uR"(FrmVelmor QRect(441,482 681x370) Velmor
-  BitBtn1 QRect(304,320 75x25) 关闭
-  GroupBox1 QRect(8,8 665x305) Velmor
-    BitBtn2 QRect(576,272 75x25) 保存
-    BitBtnCalc QRect(344,256 75x25) 计算
-    BitBtnPrint QRect(264,256 75x25) 打印
-    EditBeta QRect(288,200 121x20) 50 [Beta：]
-    EditC1 QRect(296,128 121x20) 47 [C1(uF)：]
-    EditC2 QRect(296,152 121x20) 100 [C2(uF)：]
-    EditR1 QRect(312,18 121x20) 10E3 [R1（omh）：]
-    EditR2 QRect(304,43 121x20) 1E3 [R2(omh)：]
-    EditR3 QRect(304,64 121x20) 10E3 [R3(omh)：]
-    EditR4 QRect(304,96 121x20) 100 [R4(omh)：]
-    EditVcc QRect(296,176 121x20) 3 [Vcc(V)：]
-    Image1 QRect(8,24 223x265)  [电路图] +
-    Label1 QRect(248,24 66x12) R1（omh）：
-    Label2 QRect(248,48 54x12) R2(omh)：
-    Label3 QRect(248,72 54x12) R3(omh)：
-    Label4 QRect(248,104 54x12) R4(omh)：
-    Label5 QRect(248,136 48x12) C1(uF)：
-    Label6 QRect(248,160 48x12) C2(uF)：
-    Label7 QRect(248,184 48x12) Vcc(V)：
-    Label8 QRect(248,208 36x12) Beta：
-    Label9 QRect(248,232 186x12) NPN管Vcc输入正数，PNP管输入负数
-    Memo QRect(440,16 217x249)  [计算结果] +
-  StatusBar1 QRect(0,351 681x19) )"_s.split(u'\n'));
+        QCOMPARE(lines, Lines("window_controls.txt"));
         QCOMPARE(QAccessible::queryAccessibleInterface(window_.get())->role(), QAccessible::Dialog);
         QCOMPARE(window_->minimumSize(), window_->maximumSize());
         QCOMPARE(window_->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
