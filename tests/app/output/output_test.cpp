@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -17,7 +18,6 @@
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -32,10 +32,13 @@ using namespace Qt::StringLiterals;
 using velmor::WindowPrinter;
 
 enum Setup { kNothing, kFolderAtPath, kLockedFolder, kSizeLimit, kFullDisk, kFifo, kLink, kOwner };
-// How the child ends: passed, or which check or setup failed.
-enum Result { kPassed, kNoMount, kNotRoot, kSetupFailed, kMessage, kBytes, kIdentity, kLeftovers };
 
 namespace {
+
+// The test's own mount table, set up before any thread starts, so that a tmpfs mounted for a
+// test is seen by no other process.
+const bool kPrivateMounts =
+    unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 
 // Installs "TestPDF" and "missing/Other" (whose output folder does not exist); the default-printer
 // query waits for gate (a server that does not answer), then raises SystemError when failCode >= 0.
@@ -133,7 +136,6 @@ class OutputTest : public QObject {
         QTest::addColumn<int>("size");  // of the data written; 0: a short new report
         const QString cannot = "Cannot create file <path>", stream = "Stream write error";
         QTest::newRow("replaced, its mode kept") << "r.txt" << +kNothing << 0640 << "" << 0;
-        QTest::newRow("missing folder") << "missing/r.txt" << +kNothing << 0 << cannot << 0;
         // Only the folder forbids a new file (root runs as nobody): rewritten in place.
         QTest::newRow("locked folder") << "locked/r.txt" << +kLockedFolder << 0666 << "" << 0;
         QTest::newRow("FIFO") << "r.txt" << +kFifo << 0 << cannot << 0;
@@ -142,12 +144,11 @@ class OutputTest : public QObject {
         QTest::newRow("read-only file") << "r.txt" << +kNothing << 0444 << cannot << 0;
         QTest::newRow("name too long") << QString(300, u'r') << +kNothing << 0 << cannot << 0;
         QTest::newRow("a folder at the path") << "f.txt" << +kFolderAtPath << 0 << cannot << 0;
+        // More than the write buffer fails in write(); a report on a full disk when flushed.
         QTest::newRow("size limit") << "r.txt" << +kSizeLimit << 0644 << stream << 256 * 1024;
-        // A 64 KiB tmpfs: more than the write buffer fails in write(), a report when flushed.
-        QTest::newRow("full disk") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 64 * 1024;
-        QTest::newRow("full disk, report") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 2048;
+        QTest::newRow("full disk") << "tiny/r.txt" << +kFullDisk << 0644 << stream << 2048;
     }
-    // In a child process, so that a user, a limit or a mount does not reach this one.
+    // A user, a limit or a mount set up here is undone when the row ends.
     void write() {
         QFETCH(QString, name);
         QFETCH(int, setup);
@@ -160,63 +161,57 @@ class OutputTest : public QObject {
         const QByteArray linkName = pathName + ".link", old = "old report, longer than the new\r\n";
         const QByteArray bytes = size ? QByteArray(size, 'x') : "\xb1\xbe\xc8\xed\r\n"_ba;
         message.replace("<path>", path);
+        rlimit limit = {};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
+        const auto undo = qScopeGuard([=] {
+            QVERIFY(seteuid(getuid()) == 0);
+            setrlimit(RLIMIT_FSIZE, &limit);
+            umount(folderName.constData());
+        });
         if (setup == kLockedFolder || setup == kFullDisk) QVERIFY(QDir().mkdir(folder));
         if (setup == kFolderAtPath) QVERIFY(QDir().mkdir(path));
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (setup == kFullDisk &&
-                (unshare(CLONE_NEWNS) != 0 ||
-                 mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                 mount("tmpfs", folderName.constData(), "tmpfs", 0, "size=64k") != 0))
-                _exit(kNoMount);
-            if (setup == kOwner && geteuid() != 0) _exit(kNotRoot);
-            QFile file(path);
-            if (oldMode && (!file.open(QIODevice::WriteOnly) || file.write(old) != old.size() ||
-                            chmod(pathName.constData(), mode_t(oldMode)) != 0))
-                _exit(kSetupFailed);
+        if (setup == kFullDisk && (!kPrivateMounts || mount("tmpfs", folderName.constData(),
+                                                            "tmpfs", 0, "size=64k") != 0))
+            QSKIP("cannot mount a tmpfs");
+        if (setup == kOwner && geteuid() != 0) QSKIP("needs root to own a file");
+        QFile file(path), filler(folder + "/filler");
+        if (oldMode) {
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
             file.close();
-            QFile filler(folder + "/filler");
-            const rlimit limit = {16 * 1024, 16 * 1024};
-            signal(SIGXFSZ, SIG_IGN);
-            if ((setup == kFifo && mkfifo(pathName.constData(), 0644) != 0) ||
-                (setup == kLink && link(pathName.constData(), linkName.constData()) != 0) ||
-                (setup == kOwner && chown(pathName.constData(), 65534, 65534) != 0) ||
-                (setup == kSizeLimit && setrlimit(RLIMIT_FSIZE, &limit) != 0) ||
-                (setup == kFullDisk && !filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)))
-                _exit(kSetupFailed);
-            while (filler.isOpen() && filler.write(QByteArray(4096, 'f')) == 4096) {
-            }
-            if (setup == kLockedFolder &&
-                (chmod(folderName.constData(), 0555) != 0 ||
-                 chmod(QFile::encodeName(dir.path()).constData(), 0755) != 0 ||
-                 (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))))
-                _exit(kSetupFailed);
-            const auto entries = [&] {
-                return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
-            };
-            const QStringList before = entries();
-            if (Outcome([&] { velmor::WriteReportFile(path, bytes); }) != message) _exit(kMessage);
-            struct stat st = {};
-            if (oldMode &&
-                (!file.open(QIODevice::ReadOnly) ||
-                 file.readAll() != (message.isEmpty() ? bytes : old) ||
-                 stat(pathName.constData(), &st) != 0 || (st.st_mode & 07777) != mode_t(oldMode)))
-                _exit(kBytes);
-            QFile linked(QFile::decodeName(linkName));
-            if ((setup == kFifo &&
-                 (lstat(pathName.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))) ||
-                (setup == kLink && (!linked.open(QIODevice::ReadOnly) ||
-                                    linked.readAll() != bytes || st.st_nlink != 2)) ||
-                (setup == kOwner && (st.st_uid != 65534 || st.st_gid != 65534)))
-                _exit(kIdentity);
-            _exit(entries() == before ? kPassed : kLeftovers);
+            QCOMPARE(chmod(pathName.constData(), mode_t(oldMode)), 0);
         }
-        int status = 0;
-        QVERIFY(waitpid(pid, &status, 0) == pid);
-        chmod(folderName.constData(), 0755);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == kNoMount) QSKIP("cannot mount a tmpfs");
-        if (WIFEXITED(status) && WEXITSTATUS(status) == kNotRoot) QSKIP("needs root to own a file");
-        QCOMPARE(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), +kPassed);
+        const rlimit small = {16 * 1024, limit.rlim_max};
+        QVERIFY(setup != kFifo || mkfifo(pathName.constData(), 0644) == 0);
+        QVERIFY(setup != kLink || link(pathName.constData(), linkName.constData()) == 0);
+        QVERIFY(setup != kOwner || chown(pathName.constData(), 65534, 65534) == 0);
+        signal(SIGXFSZ, SIG_IGN);  // as the program does
+        QVERIFY(setup != kSizeLimit || setrlimit(RLIMIT_FSIZE, &small) == 0);
+        QVERIFY(setup != kFullDisk || filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.isOpen() && filler.write(QByteArray(4096, 'f')) == 4096) {
+        }
+        if (setup == kLockedFolder) {
+            QCOMPARE(chmod(folderName.constData(), 0555), 0);
+            QCOMPARE(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+            QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
+        }
+        const auto entries = [&] {
+            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden);
+        };
+        const QStringList before = entries();
+        QCOMPARE(Outcome([&] { velmor::WriteReportFile(path, bytes); }), message);
+        struct stat st = {};
+        lstat(pathName.constData(), &st);  // on failure, zeros that no check accepts
+        if (oldMode) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), message.isEmpty() ? bytes : old);
+            QCOMPARE(st.st_mode & 07777, mode_t(oldMode));
+        }
+        QFile linked(QFile::decodeName(linkName));
+        QVERIFY(setup != kFifo || S_ISFIFO(st.st_mode));
+        QVERIFY(setup != kLink || (linked.open(QIODevice::ReadOnly) && linked.readAll() == bytes &&
+                                   st.st_nlink == 2));
+        QVERIFY(setup != kOwner || (st.st_uid == 65534 && st.st_gid == 65534));
+        QCOMPARE(entries(), before);
     }
 
     // pixels * printer dpi / screen dpi, rounded to nearest with halves away from zero.
