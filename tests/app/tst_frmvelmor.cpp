@@ -86,8 +86,8 @@ class TestFrmVelmor : public QObject {
                      (about.isEmpty() ? "" : " + " + about) +
                      (control->isVisible() ? "" : " hidden");
         QList<QWidget*> children = control->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-        std::ranges::sort(children, {}, &QObject::objectName);
-        if (!qobject_cast<QStatusBar*>(control) && !qobject_cast<QAbstractScrollArea*>(control))
+        std::ranges::stable_sort(children, {}, &QObject::objectName);
+        if (!qobject_cast<QAbstractScrollArea*>(control))
             for (QWidget* child : children) Describe(child, indent + "  ", lines);
     }
 
@@ -136,10 +136,6 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(QSet<QRgb>(pixels, pixels + label.width() * label.height()).size(), 2);
         auto* bar = Find<QStatusBar>("StatusBar1");
         QVERIFY(bar->font().family() != u"宋体"_s && !bar->isSizeGripEnabled());
-        const QList<QLabel*> panels = bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
-        QCOMPARE(panels.size(), 2);
-        QCOMPARE(panels[0]->text() + QString::number(panels[0]->width()), u"就绪50"_s);
-        QVERIFY(panels[1]->geometry().right() > bar->width() - 20);
         const QImage shot = window_->grab().toImage();
         const QPoint origin = Find("Image1")->mapTo(window_.get(), QPoint(0, 0));
         const QColor face = shot.pixelColor(origin + QPoint(-3, 264));
