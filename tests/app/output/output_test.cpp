@@ -39,7 +39,6 @@ struct FakePrintSystem final : velmor::PrintSystem {
                     const QString& text = {})
         : folder(folder), defaultName(name), failText(text), failCode(code) {}
     QString folder, defaultName, failText;
-    QStringList installed = {"missing/Other", "TestPDF"};
     int failCode;
     QSemaphore* gate = nullptr;
 
@@ -48,7 +47,7 @@ struct FakePrintSystem final : velmor::PrintSystem {
         if (failCode >= 0) throw velmor::SystemError(failCode, failText);
         return defaultName;
     }
-    QStringList InstalledPrinterNames() override { return installed; }
+    QStringList InstalledPrinterNames() override { return {"missing/Other", "TestPDF"}; }
     std::unique_ptr<QPrinter> CreatePrinter(const QString& name) override {
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFileName(folder + "/" + name + ".pdf");
