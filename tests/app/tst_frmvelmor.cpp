@@ -201,40 +201,38 @@ class TestFrmVelmor : public QObject {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("reports"));
         const QString first = dir.filePath("reports/first.txt"), log = dir.filePath("result.log");
-        const struct {
-            QString shown, typed;  // shown: the filter selected, the path offered
-            int filter;            // chosen before typing
-            Qt::Key key;
-            QString memo;
-        } steps[] = {{"0 ", dir.filePath("reports/first"), 1, Qt::Key_Return, u"a\u00a0b\nc"_s},
-                     {"1 " + first, "other", 0, Qt::Key_Escape, "other"},
-                     {"1 " + first, log, 0, Qt::Key_Return, ""},
-                     {"0 " + log, dir.filePath("missing/a"), 0, Qt::Key_Return, "x"},
-                     {"0 " + dir.filePath("missing/a.txt"), "", 0, Qt::Key_Escape, ""}};
+        // What the dialog shows (the filter selected, the path offered), the name typed after
+        // choosing a filter and the key that ends it, for what the box holds.
+        const std::tuple<QString, QString, int, Qt::Key, QString> steps[] = {
+            {"0 ", dir.filePath("reports/first"), 1, Qt::Key_Return, u"a\u00a0b\nc"_s},
+            {"1 " + first, "other", 0, Qt::Key_Escape, "other"},
+            {"1 " + first, log, 0, Qt::Key_Return, ""},
+            {"0 " + log, dir.filePath("missing/a"), 0, Qt::Key_Return, "x"},
+            {"0 " + dir.filePath("missing/a.txt"), "", 0, Qt::Key_Escape, ""}};
         ModalWatcher watcher;
-        for (const auto& step : steps) {
-            QString shown;
+        for (const auto& [shown, typed, filter, key, memo] : steps) {
+            QString seen;
             watcher.onDialog = [&](QFileDialog* dialog) {
                 auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
                 auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-                for (int i = 0; i < types->count(); ++i) shown += types->itemText(i) + u' ';
-                shown += QString::number(types->currentIndex()) + u' ';
-                shown += name->text().isEmpty() ? "" : dialog->directory().filePath(name->text());
+                for (int i = 0; i < types->count(); ++i) seen += types->itemText(i) + u' ';
+                seen += QString::number(types->currentIndex()) + u' ';
+                seen += name->text().isEmpty() ? "" : dialog->directory().filePath(name->text());
                 const QRect frame = dialog->frameGeometry();
                 if (frame.topLeft() != velmor::ReportSaveDialog::PlacementOnScreen(
                                            window_->screen()->geometry(), frame.size()))
-                    shown += " misplaced";
-                types->setCurrentIndex(step.filter);
-                emit types->activated(step.filter);
+                    seen += " misplaced";
+                types->setCurrentIndex(filter);
+                emit types->activated(filter);
                 // Typing into the focused box would deselect the file offered.
                 dialog->findChild<QAbstractItemView*>("listView")->clearSelection();
-                name->setText(step.typed);
-                QTest::keyClick(name, step.key);
+                name->setText(typed);
+                QTest::keyClick(name, key);
                 if (dialog->isVisible()) dialog->reject();  // it refused the name
             };
-            Memo()->setPlainText(step.memo);
+            Memo()->setPlainText(memo);
             Click("BitBtn2");
-            QCOMPARE(shown, u"文本文件(*.txt) 所有文件(*.*) "_s + step.shown);
+            QCOMPARE(seen, u"文本文件(*.txt) 所有文件(*.*) "_s + shown);
         }
         QFile file(first);
         QVERIFY(file.open(QIODevice::ReadOnly));

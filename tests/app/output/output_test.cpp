@@ -204,19 +204,16 @@ class OutputTest : public QObject {
     // system's socket: its status and text, not the library's last errno.
     void errors() {
         const QString none = "There is no default printer currently selected";
-        const struct {
-            QString name;
-            int code;
-            QString text, message;
-        } rows[] = {{"Gone", -1, "", none},  // not installed (no default at all: end to end)
-                    {"missing/Other", -1, "", "Printer selected is not valid"},
-                    {"", 5, "Denied. Retry.\t \r\n.", "System Error.  Code: 5.\r\nDenied. Retry"},
-                    {"", 1283, ".", "System Error.  Code: 1283.\r\n"},
-                    {"", 0, "x", "A call to an OS function failed"}};
-        for (const auto& row : rows) {
-            WindowPrinter printer(Fake(row.name, row.code, row.text));
-            QCOMPARE(Print(printer), row.message);
-            QCOMPARE(Print(printer), row.message);
+        const std::tuple<QString, int, QString, QString> rows[] = {
+            {"Gone", -1, "", none},  // not installed (no default at all: end to end)
+            {"missing/Other", -1, "", "Printer selected is not valid"},
+            {"", 5, "Denied. Retry.\t \r\n.", "System Error.  Code: 5.\r\nDenied. Retry"},
+            {"", 1283, ".", "System Error.  Code: 1283.\r\n"},
+            {"", 0, "x", "A call to an OS function failed"}};
+        for (const auto& [name, code, text, message] : rows) {
+            WindowPrinter printer(Fake(name, code, text));
+            QCOMPARE(Print(printer), message);
+            QCOMPARE(Print(printer), message);
             QVERIFY(!printer.IsPrinting());
             QCOMPARE(Printed(), QStringList());
         }
