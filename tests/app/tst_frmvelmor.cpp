@@ -132,8 +132,7 @@ class TestFrmVelmor : public QObject {
         const QImage label = Find("Label1")->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const auto* pixels = reinterpret_cast<const QRgb*>(label.constBits());
         QCOMPARE(QSet<QRgb>(pixels, pixels + label.width() * label.height()).size(), 2);
-        auto* bar = Find<QStatusBar>("StatusBar1");
-        QVERIFY(bar->font().family() != u"宋体"_s && !bar->isSizeGripEnabled());
+        QVERIFY(Find("StatusBar1")->font().family() != u"宋体"_s);
         const QImage shot = window_->grab().toImage();
         const QPoint origin = Find("Image1")->mapTo(window_.get(), QPoint(0, 0));
         const QColor face = shot.pixelColor(origin + QPoint(-3, 264));
@@ -152,10 +151,9 @@ class TestFrmVelmor : public QObject {
     // R3 both read "10E3"), leaving the report and the focus. Beta = -1 stops after ro.
     void calculate() {
         ModalWatcher watcher;
-        for (int i = 0; i < 2; ++i) {
-            Click("BitBtnCalc");
-            QCOMPARE(Memo()->toPlainText(), Report(29));
-        }
+        Click("BitBtnCalc");
+        Click("BitBtnCalc");
+        QCOMPARE(Memo()->toPlainText(), Report(29));
         QVERIFY(Memo()->document()->lineCount() > Memo()->blockCount() &&
                 !Memo()->horizontalScrollBar()->isVisible() &&
                 Memo()->verticalScrollBar()->isVisible());
@@ -298,7 +296,6 @@ class TestFrmVelmor : public QObject {
             {"typed:5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
             {"typed:a" + pdi + rlo + "b", "'" + fsi + fsi + "a" + pdi + rlo + "b" + pdi + value}};
         ModalWatcher watcher;
-        QStringList shown;
         for (const auto& [message, text] : rows) {
             window_->grabMouse();
             QCOMPARE(QWidget::mouseGrabber(), window_.get());
@@ -308,9 +305,8 @@ class TestFrmVelmor : public QObject {
                     throw velmor::ConversionError(message.sliced(6).toStdString());
                 throw std::runtime_error(message.toStdString());
             });
-            shown << text;
+            QCOMPARE(std::exchange(watcher.texts, {}), QStringList{text});
         }
-        QCOMPARE(watcher.texts, shown);
         const QString look = "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0)";
         QCOMPARE(watcher.looks, QStringList(rows.size(), look));
     }
