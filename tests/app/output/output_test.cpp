@@ -160,7 +160,7 @@ class OutputTest : public QObject {
             setup == kFullDisk && (!kPrivateMounts || mount("tmpfs", folderName.constData(),
                                                             "tmpfs", 0, "size=64k") != 0)
                 ? "cannot mount a tmpfs (needs root)"
-            : setup == kOwner && geteuid() != 0 ? "needs root to give a file another owner"
+            : setup == kOwner && geteuid() != 0 ? "cannot give a file another owner (needs root)"
                                                 : nullptr;
         if (cannotRun) {
             // Skipped loudly: ./run-tests lists the reason after CTest's summary.
