@@ -54,6 +54,8 @@ elapsed() { echo "$(($(date +%s) - $1)) s"; }
 
 mount_root() {
     local root=$1
+    # A mount point of its own, so that a test inside can make its mounts private.
+    mount --bind "$root" "$root"
     mount -t proc proc "$root/proc"
     mount -t sysfs sys "$root/sys"
     mount --bind /dev "$root/dev"
@@ -70,7 +72,7 @@ unmount_root() {
         [ "$(readlink "/proc/$pid/root" 2>/dev/null)" = "$root" ] && kill -9 "$pid" 2>/dev/null
     done
     sleep 0.2
-    for mount in $(findmnt -rn -o TARGET | grep -F "$root/" | sort -r); do
+    for mount in $(findmnt -rn -o TARGET | awk -v r="$root" '$0 == r || index($0, r "/") == 1' | sort -r); do
         umount "$mount" 2>/dev/null || umount -l "$mount"
     done
 }
