@@ -23,7 +23,7 @@
 using namespace Qt::StringLiterals;
 using velmor::WindowPrinter;
 
-enum Setup { kNothing, kFolderAtPath, kLockedFolder, kSizeLimit, kFullDisk, kFifo, kLink, kOwner };
+enum Setup { kNothing, kFolder, kLocked, kSizeLimit, kFullDisk, kFifo, kLink, kLinkLimit, kOwner };
 
 namespace {
 
@@ -124,15 +124,17 @@ class OutputTest : public QObject {
         const QString cannot = "Cannot create file <path>", stream = "Stream write error";
         QTest::newRow("replaced, its mode kept") << "r.txt" << +kNothing << 0640 << "";
         // Only the folder forbids a new file (root runs as nobody): rewritten in place.
-        QTest::newRow("locked folder") << "locked/r.txt" << +kLockedFolder << 0666 << "";
+        QTest::newRow("locked folder") << "locked/r.txt" << +kLocked << 0666 << "";
         QTest::newRow("FIFO") << "r.txt" << +kFifo << 0 << cannot;
         QTest::newRow("hard link, both names see it") << "r.txt" << +kLink << 0644 << "";
         QTest::newRow("other owner kept") << "r.txt" << +kOwner << 0644 << "";
         QTest::newRow("read-only file") << "r.txt" << +kNothing << 0444 << cannot;
         QTest::newRow("name too long") << QString(300, u'r') << +kNothing << 0 << cannot;
-        QTest::newRow("a folder at the path") << "f.txt" << +kFolderAtPath << 0 << cannot;
+        QTest::newRow("a folder at the path") << "f.txt" << +kFolder << 0 << cannot;
         // More than the write buffer fails in write(); a short report on a full disk when flushed.
         QTest::newRow("size limit") << "r.txt" << +kSizeLimit << 0644 << stream;
+        // Rewritten in place, a linked file cannot keep its old bytes; the failure is reported.
+        QTest::newRow("hard link, size limit") << "r.txt" << +kLinkLimit << 0644 << stream;
         QTest::newRow("full disk") << "tiny/r.txt" << +kFullDisk << 0644 << stream;
     }
     // A user, a limit or a mount set up here is undone when the row ends.
@@ -145,8 +147,9 @@ class OutputTest : public QObject {
         const QString path = dir.filePath(name), folder = QFileInfo(path).path();
         const QByteArray folderName = QFile::encodeName(folder), pathName = QFile::encodeName(path);
         const QByteArray linkName = pathName + ".link", old = "old report, longer than the new\r\n";
-        const QByteArray bytes =
-            setup == kSizeLimit ? QByteArray(256 * 1024, 'x') : "\xb1\xbe\xc8\xed\r\n"_ba;
+        const QByteArray bytes = setup == kSizeLimit || setup == kLinkLimit
+                                     ? QByteArray(256 * 1024, 'x')
+                                     : "\xb1\xbe\xc8\xed\r\n"_ba;
         message.replace("<path>", path);
         rlimit limit = {};
         QVERIFY(getrlimit(RLIMIT_FSIZE, &limit) == 0);
@@ -155,7 +158,7 @@ class OutputTest : public QObject {
             setrlimit(RLIMIT_FSIZE, &limit);
             umount(folderName.constData());
         });
-        QVERIFY(QDir().mkpath(setup == kFolderAtPath ? path : folder));
+        QVERIFY(QDir().mkpath(setup == kFolder ? path : folder));
         const char* cannotRun =
             setup == kFullDisk && (!kPrivateMounts || mount("tmpfs", folderName.constData(),
                                                             "tmpfs", 0, "size=64k") != 0)
@@ -179,14 +182,16 @@ class OutputTest : public QObject {
         }
         const rlimit small = {16 * 1024, limit.rlim_max};
         QVERIFY(setup != kFifo || mkfifo(pathName.constData(), 0644) == 0);
-        QVERIFY(setup != kLink || link(pathName.constData(), linkName.constData()) == 0);
+        QVERIFY((setup != kLink && setup != kLinkLimit) ||
+                link(pathName.constData(), linkName.constData()) == 0);
         QVERIFY(setup != kOwner || chown(pathName.constData(), 65534, 65534) == 0);
         signal(SIGXFSZ, SIG_IGN);  // as the program does
-        QVERIFY(setup != kSizeLimit || setrlimit(RLIMIT_FSIZE, &small) == 0);
+        QVERIFY((setup != kSizeLimit && setup != kLinkLimit) ||
+                setrlimit(RLIMIT_FSIZE, &small) == 0);
         QVERIFY(setup != kFullDisk || filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
         while (filler.isOpen() && filler.write(QByteArray(4096, 'f')) == 4096) {
         }
-        if (setup == kLockedFolder) {
+        if (setup == kLocked) {
             QCOMPARE(chmod(folderName.constData(), 0555), 0);
             QCOMPARE(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
             QVERIFY(geteuid() != 0 || seteuid(65534) == 0);
@@ -197,7 +202,9 @@ class OutputTest : public QObject {
         lstat(pathName.constData(), &st);  // on failure, zeros that no check accepts
         if (oldMode) {
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.readAll(), message.isEmpty() ? bytes : old);
+            QCOMPARE(file.readAll(), message.isEmpty()     ? bytes
+                                     : setup == kLinkLimit ? bytes.first(small.rlim_cur)
+                                                           : old);
             QCOMPARE(st.st_mode & 07777, mode_t(oldMode));
         }
         QVERIFY(setup != kLink || st.st_nlink == 2);
