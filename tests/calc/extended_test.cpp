@@ -23,6 +23,8 @@ TEST(ExtendedExact, KnownResults) {
     FpFlags flags;
     EXPECT_EQ(ExtMul({0x0001, kAll}, ExtFromDouble(0.5), flags), (Extended{0x0001, kInt}));
     EXPECT_EQ(ExtFromDouble(-HUGE_VAL), (Extended{0xFFFF, kInt}));
+    // Half an ulp and a bit shifted out past all 128 bits is above the tie: it rounds up.
+    EXPECT_EQ(ExtAdd({0x3FFF, kInt}, {0x3FBF, kInt | 1}, flags), (Extended{0x3FFF, kInt | 1}));
     EXPECT_FALSE(flags.Any());
     for (uint64_t v : {uint64_t{0}, uint64_t{10}, kInt, kAll})
         EXPECT_EQ(ExtIntegralToUint64(ExtFromUint64(v)), v);
