@@ -160,3 +160,12 @@ start_velmor
 e2e_click "$wid" "${print[@]}"
 sleep 1
 close_velmor
+
+# --- no printer at all (the server answers "not found"): the no-default box, not a system error -
+kill -CONT "$E2E_CUPS_PID"
+lpadmin -x Letter
+start_velmor
+e2e_click "$wid" "${print[@]}"
+expect_box
+[ "$box_width" = "$no_default_width" ] || e2e_fail "no printer at all: a box $box_width px wide, not $no_default_width"
+close_velmor
