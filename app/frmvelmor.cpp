@@ -125,11 +125,19 @@ void TFrmVelmor::SetUpStatusBar() {
     ui->StatusBar1->addWidget(notice, 1);
 }
 
-// The eight texts as typed (UTF-8), in the order the calculation reads them.
+// The texts as typed (UTF-8) in the input table's order, each from the edit box named "Edit" and
+// the input's name.
 std::array<QByteArray, velmor::kInputCount> TFrmVelmor::InputTexts() const {
-    return {ui->EditR1->text().toUtf8(),  ui->EditR2->text().toUtf8(),  ui->EditR3->text().toUtf8(),
-            ui->EditR4->text().toUtf8(),  ui->EditC1->text().toUtf8(),  ui->EditC2->text().toUtf8(),
-            ui->EditVcc->text().toUtf8(), ui->EditBeta->text().toUtf8()};
+    std::array<QByteArray, velmor::kInputCount> texts;
+    for (int i = 0; i < velmor::kInputCount; ++i) {
+        const std::string_view name = velmor::kInputs[i].name;
+        const QString editName =
+            QLatin1String("Edit") + QLatin1String(name.data(), qsizetype(name.size()));
+        const auto* edit = findChild<QLineEdit*>(editName);
+        if (edit == nullptr) qFatal("the form has no edit box %s", qPrintable(editName));
+        texts[i] = edit->text().toUtf8();
+    }
+    return texts;
 }
 
 void TFrmVelmor::BitBtnCalcClick() {

@@ -51,9 +51,10 @@ double ReadFromChars(std::string_view text) {
 // The same report with hardware doubles; its figures may differ in the last digit.
 template <double (*Read)(std::string_view), std::string (*Line)(const char*, double, const char*)>
 void PeerReport(std::vector<std::string>& lines) {
-    double in[velmor::kInputCount];
-    for (int i = 0; i < velmor::kInputCount; ++i) in[i] = Read(velmor::kDefaultInputTexts[i]);
-    const double r1 = in[0], r2 = in[1], r3 = in[2], r4 = in[3], vcc = in[6], beta = in[7];
+    std::array<double, velmor::kInputCount> values;
+    for (int i = 0; i < velmor::kInputCount; ++i) values[i] = Read(velmor::kInputs[i].defaultText);
+    const velmor::InputSet in = velmor::MakeInputSet(values);
+    const double r1 = in.R1, r2 = in.R2, r3 = in.R3, r4 = in.R4, vcc = in.Vcc, beta = in.Beta;
     lines.clear();
     lines.emplace_back("本软件试以VBE=0.7V和VBE=0.3V计算直流和交流参数");
     const double vb = r3 / (r1 + r3) * vcc;

@@ -56,14 +56,19 @@ Extended OneOverTwentySix() {
 
 InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts) {
     const char separator = DecimalSeparator();
-    double stored[kInputCount] = {};
+    std::array<double, kInputCount> stored{};
     for (int i = 0; i < kInputCount; ++i) {
         // Each value is stored before the next text is read, so an overflowing value stops the
         // reading there.
         stored[i] = Formula(ParseNumberText(texts[i], separator)).Store();
     }
-    return InputSet{stored[0], stored[1], stored[2], stored[3],
-                    stored[4], stored[5], stored[6], stored[7]};
+    return MakeInputSet(stored);
+}
+
+InputSet MakeInputSet(const std::array<double, kInputCount>& values) {
+    InputSet in;
+    for (int i = 0; i < kInputCount; ++i) in.*kInputs[i].value = values[i];
+    return in;
 }
 
 BaseVoltage ComputeBaseVoltage(const InputSet& in) {

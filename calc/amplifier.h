@@ -13,21 +13,47 @@
 namespace velmor {
 
 // R1..R4 in ohms, C1 and C2 in microfarads (converted, never used), Vcc in volts (negative
-// for PNP) and the current gain Beta, in the order the window reads them.
+// for PNP) and the current gain Beta.
 struct InputSet {
     double R1 = 0, R2 = 0, R3 = 0, R4 = 0, C1 = 0, C2 = 0, Vcc = 0, Beta = 0;
 };
 
-inline constexpr int kInputCount = 8;
+// One input: its name (the window's edit box is "Edit" + name), its unit as velmor-report's
+// usage lists it, the text the window starts with, and the InputSet field it fills.
+struct InputField {
+    std::string_view name;
+    std::string_view unit;
+    std::string_view defaultText;
+    double InputSet::*value;
+};
 
-// The texts the window starts with, in the order of ReadInputSet.
-inline constexpr std::array<std::string_view, kInputCount> kDefaultInputTexts = {
-    "10E3", "1E3", "10E3", "100", "47", "100", "3", "50"};
+// Every input, in the order the window, velmor-report and ReadInputSet take them.
+inline constexpr std::array kInputs = {
+    InputField{"R1", "ohm", "10E3", &InputSet::R1},
+    InputField{"R2", "ohm", "1E3", &InputSet::R2},
+    InputField{"R3", "ohm", "10E3", &InputSet::R3},
+    InputField{"R4", "ohm", "100", &InputSet::R4},
+    InputField{"C1", "uF", "47", &InputSet::C1},
+    InputField{"C2", "uF", "100", &InputSet::C2},
+    InputField{"Vcc", "V", "3", &InputSet::Vcc},
+    InputField{"Beta", "current gain", "50", &InputSet::Beta},
+};
 
-// Converts the eight texts in order (R1, R2, R3, R4, C1, C2, Vcc, Beta), storing each as
-// binary64, with the process-wide decimal separator. The first text that is not a number raises
-// ConversionError; a value beyond the binary64 range raises the overflow ArithmeticError before the
-// next text is read.
+inline constexpr int kInputCount = static_cast<int>(kInputs.size());
+
+// The texts the window starts with, in the order of kInputs.
+inline constexpr std::array<std::string_view, kInputCount> kDefaultInputTexts = [] {
+    std::array<std::string_view, kInputCount> texts;
+    for (int i = 0; i < kInputCount; ++i) texts[i] = kInputs[i].defaultText;
+    return texts;
+}();
+
+// The InputSet holding values[i] in the field of kInputs[i].
+InputSet MakeInputSet(const std::array<double, kInputCount>& values);
+
+// Converts the texts in the order of kInputs, storing each as binary64, with the process-wide
+// decimal separator. The first text that is not a number raises ConversionError; a value beyond
+// the binary64 range raises the overflow ArithmeticError before the next text is read.
 InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts);
 
 // The two transistor models: the binary64 values nearest 0.7 and 0.3.

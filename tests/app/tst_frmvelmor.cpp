@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "amplifier.h"
 #include "application.h"
 #include "decimal_separator.h"
 #include "frmvelmor.h"
@@ -160,8 +161,8 @@ class TestFrmVelmor : public QObject {
         QStringList expected;
         const QList<QLineEdit*> edits = window_->findChildren<QLineEdit*>();
         for (QLineEdit* edit : edits) edit->setText(edit->text() + u'?');
-        for (const char* name :
-             {"EditR1", "EditR2", "EditR3", "EditR4", "EditC1", "EditC2", "EditVcc", "EditBeta"}) {
+        for (const velmor::InputField& input : velmor::kInputs) {
+            const QString name = "Edit"_L1 + QLatin1String(input.name.data(), input.name.size());
             Click("BitBtnCalc");
             expected << u'\'' + Edit(name)->text() + "' is not a valid floating point value.";
             QCOMPARE(watcher.texts, expected);

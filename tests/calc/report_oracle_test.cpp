@@ -101,9 +101,9 @@ std::string Oracle(const Texts& texts) {
         return value;
     };
     try {
-        double v[kInputCount];
+        std::array<double, kInputCount> v;
         for (int i = 0; i < kInputCount; ++i) v[i] = Read(texts[i]);
-        const InputSet in{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+        const InputSet in = MakeInputSet(v);
         const X vbExtended = BaseVoltage(in);
         // VB's overflow is raised only when VB is first used.
         const volatile double vb = static_cast<double>(vbExtended.v);
@@ -178,15 +178,17 @@ TEST(ReportOracle, EachFormulaBitForBit) {
     const double kEdges[] = {0, -0.0, 1e-310, 1e308, -1e308, 0.7, 0.3};
     int mismatches = 0;
     for (int i = 0; i < 300000; ++i) {
-        double v[kInputCount + 2];
+        std::array<double, kInputCount + 2> v;
         for (double& x : v) {
             x = Uniform(0, 3) ? std::ldexp(double(rng() >> 11), Uniform(-80, 0))
                               : kEdges[Uniform(0, 6)];
             x = Uniform(0, 3) ? x : -x;
         }
-        in = {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
-        a = v[8];
-        b = Uniform(0, 15) ? v[9] : -a;
+        std::array<double, kInputCount> values;
+        std::copy_n(v.begin(), kInputCount, values.begin());
+        in = MakeInputSet(values);
+        a = v[kInputCount];
+        b = Uniform(0, 15) ? v[kInputCount + 1] : -a;
         for (const auto& [name, calc, model] : formulas) {
             const std::string got = bitsOrMessage([&] { return X(calc()); });
             const std::string want = bitsOrMessage(model);
@@ -249,15 +251,14 @@ TEST(ReportOracle, RandomAndEdgeSets) {
         "R1=1E308 R3=-9.99999999999999E307 Vcc=1E-300",  // Rp overflows
         "R4=1E300 Beta=-0.9999999999999999"};
     // clang-format on
-    static const std::string kNames[] = {"R1", "R2", "R3", "R4", "C1", "C2", "Vcc", "Beta"};
     for (const char* changes : rows) {
         Texts texts;
         std::copy(kDefaultInputTexts.begin(), kDefaultInputTexts.end(), texts.begin());
         std::istringstream in(changes);
         for (std::string change; in >> change;) {
             const size_t eq = change.find('=');
-            const auto name = std::find(std::begin(kNames), std::end(kNames), change.substr(0, eq));
-            texts.at(name - std::begin(kNames)) = change.substr(eq + 1);
+            const auto input = std::ranges::find(kInputs, change.substr(0, eq), &InputField::name);
+            texts.at(input - kInputs.begin()) = change.substr(eq + 1);
         }
         compare(texts);
     }
