@@ -70,9 +70,10 @@ U128 ShiftRightJam(U128 a, int32_t dist) {
 }
 
 // (high·2^64 + low) / divisor for high < divisor, so that the quotient fits 64 bits; the
-// remainder goes to remainder.
+// remainder goes to remainder. VELMOR_PORTABLE_DIVISION takes the portable branch on x86-64 too,
+// so that the tests check it there.
 uint64_t DivideWide(uint64_t high, uint64_t low, uint64_t divisor, uint64_t& remainder) {
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(VELMOR_PORTABLE_DIVISION)
     // One hardware division: the general 128-bit division is a library call that cannot know
     // the quotient is this small.
     uint64_t quotient;
