@@ -6,7 +6,8 @@
 namespace velmor {
 namespace {
 
-// Read afresh by every parse and format, and replaced whenever the locale changes.
+// Read once by each ReadInputSet and each BuildReport, which pass it on to every parse and format
+// they make; replaced whenever the locale changes.
 std::atomic<char> gDecimalSeparator{'.'};
 
 }  // namespace

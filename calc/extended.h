@@ -46,9 +46,6 @@ constexpr Extended ExtNeg(Extended a) {
 constexpr Extended ExtAbs(Extended a) {
     return Extended{static_cast<uint16_t>(a.signExp & 0x7FFF), a.signif};
 }
-constexpr bool ExtIsNaN(Extended a) {
-    return ExtExpField(a) == kExtMaxExp && (a.signif << 1) != 0;
-}
 constexpr bool ExtIsInf(Extended a) {
     return ExtExpField(a) == kExtMaxExp && (a.signif << 1) == 0;
 }

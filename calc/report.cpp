@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -81,12 +82,7 @@ void BuildReport(const InputSet& in, ReportSink& report) {
     report.Clear();
     LineWriter writer(report);
     writer.Append(kHeading);
-    double vbe = kVbeFirstPass;
-    for (;;) {
-        AppendBlock(in, vb, vbe, writer);
-        if (vbe != kVbeFirstPass) break;
-        vbe = kVbeSecondPass;
-    }
+    for (const double vbe : {kVbeFirstPass, kVbeSecondPass}) AppendBlock(in, vb, vbe, writer);
 }
 
 }  // namespace velmor
