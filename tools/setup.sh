@@ -20,6 +20,22 @@ if [ "$what" = tests ]; then
              openbox sway acl attr libacl1-dev)
 fi
 
+# apt-get update waits for dpkg's lock but not for the package lists' own, which a running
+# apt-get update elsewhere holds: it is tried again until the same 300 s have passed (in the C
+# locale, whose message it looks for).
+update_lists() {
+  local deadline=$((SECONDS + 300)) out
+  until out=$($sudo env LC_ALL=C apt-get "${wait_lock[@]}" update -qq 2>&1); do
+    if [ $SECONDS -lt $deadline ] && grep -q 'Could not get lock' <<<"$out"; then
+      sleep 5
+    else
+      printf '%s\n' "$out" >&2
+      return 1
+    fi
+  done
+  [ -z "$out" ] || printf '%s\n' "$out"
+}
+
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
@@ -32,7 +48,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   # On a fresh desktop PackageKit or unattended-upgrades often holds the lock for a while.
   wait_lock=(-o DPkg::Lock::Timeout=300)
   echo "If another program is installing packages, this waits up to 300 s for it to finish."
-  $sudo apt-get "${wait_lock[@]}" update -qq
+  update_lists
   # sudo clears the environment: env passes the setting on to apt and debconf.
   $sudo env DEBIAN_FRONTEND=noninteractive apt-get "${wait_lock[@]}" install -y -qq \
       --no-install-recommends "${missing[@]}"
