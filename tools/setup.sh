@@ -1,20 +1,40 @@
 #!/usr/bin/env bash
 # Installs what is missing on a Debian 12 or 13 machine, then configures and builds in build/.
-# Usage: tools/setup.sh app|tests   (tests adds what the test suites need)
+# Usage: tools/setup.sh app|tests   (tests adds what the test suites need and builds with -Werror)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 what=${1:-app}
 
-# xvfb and xauth give xvfb-run, which ./run suggests on a machine without a display.
+# xvfb and xauth give xvfb-run, which ./run suggests on a machine without a display;
+# qt6-wayland lets the window open in a Wayland session that has no X server.
 packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei
-          xvfb xauth qt6-translations-l10n)
-# dpkg-dev and file are what cpack needs to compute the Debian package's dependencies.
+          xvfb xauth qt6-translations-l10n qt6-wayland)
+# dpkg-dev and file are what cpack needs to compute the Debian package's dependencies, lintian
+# checks the package; openbox and sway are the window manager and the Wayland-only compositor
+# the window is tried under; acl, attr and their headers serve the saving tests.
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
-             xdotool xclip imagemagick cups cups-client cups-filters poppler-utils
-             desktop-file-utils appstream dpkg-dev file libxdamage-dev)
+             xdotool xclip x11-utils imagemagick cups cups-client cups-filters libcups2-dev
+             poppler-utils desktop-file-utils appstream dpkg-dev file lintian libxdamage-dev
+             openbox sway acl attr libacl1-dev)
 fi
+
+# apt-get update waits for dpkg's lock but not for the package lists' own, which a running
+# apt-get update elsewhere holds: it is tried again until the same 300 s have passed (in the C
+# locale, whose message it looks for).
+update_lists() {
+  local deadline=$((SECONDS + 300)) out
+  until out=$($sudo env LC_ALL=C apt-get "${wait_lock[@]}" update -qq 2>&1); do
+    if [ $SECONDS -lt $deadline ] && grep -q 'Could not get lock' <<<"$out"; then
+      sleep 5
+    else
+      printf '%s\n' "$out" >&2
+      return 1
+    fi
+  done
+  [ -z "$out" ] || printf '%s\n' "$out"
+}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -25,15 +45,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo apt-get update -qq
+  # On a fresh desktop PackageKit or unattended-upgrades often holds the lock for a while.
+  wait_lock=(-o DPkg::Lock::Timeout=300)
+  echo "If another program is installing packages, this waits up to 300 s for it to finish."
+  update_lists
   # sudo clears the environment: env passes the setting on to apt and debconf.
-  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-      "${missing[@]}"
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get "${wait_lock[@]}" install -y -qq \
+      --no-install-recommends "${missing[@]}"
 fi
 
-# The program alone needs neither the test frameworks nor the benchmark library.
-options=(-DBUILD_TESTING=OFF -DVELMOR_WITH_BENCH=OFF)
-[ "$what" = tests ] && options=(-DBUILD_TESTING=ON -DVELMOR_WITH_BENCH=ON)
+# The program alone needs neither the test frameworks nor the benchmark library. A user's build
+# must not fail on a new compiler's new warning; the tests' build keeps the code warning-free.
+options=(-DBUILD_TESTING=OFF -DVELMOR_WITH_BENCH=OFF -DVELMOR_WERROR=OFF)
+[ "$what" = tests ] && options=(-DBUILD_TESTING=ON -DVELMOR_WITH_BENCH=ON -DVELMOR_WERROR=ON)
 
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
