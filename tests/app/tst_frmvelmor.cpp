@@ -16,7 +16,9 @@
 
 using namespace Qt::StringLiterals;
 
-// Answers every message box with OK, keeping its text and looks; hands file dialogs to onDialog.
+// Answers every message box with OK, keeping its text (without the zero-width spaces that let it
+// wrap) and looks (a text running past the box or its own width: "cut"); hands file dialogs to
+// onDialog.
 struct ModalWatcher {
     QStringList texts, looks;
     std::function<void(QFileDialog*)> onDialog = [](QFileDialog* dialog) { dialog->reject(); };
@@ -30,10 +32,16 @@ struct ModalWatcher {
             if (box == nullptr) return;
             QStringList buttons;
             for (QAbstractButton* button : box->buttons()) buttons << button->text();
-            texts << box->text();
+            texts << box->text().remove(QChar(0x200b));
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            const QRect needed = label->fontMetrics().boundingRect(
+                QRect(0, 0, label->width(), 1 << 20), Qt::TextWordWrap, label->text());
+            const bool cut = needed.width() > label->width() || needed.height() > label->height() ||
+                             !box->rect().contains(label->geometry());
             QDebug(&looks.emplace_back()).noquote()
                 << box->windowTitle() << box->icon() << box->standardButtons().toInt()
-                << buttons.join(u',') << box->textFormat() << QWidget::mouseGrabber();
+                << buttons.join(u',') << box->textFormat() << QWidget::mouseGrabber()
+                << (cut ? "cut" : "whole");
             looks.last().chop(1);  // the space QDebug puts after each item
             box->done(QMessageBox::Ok);
         });
@@ -273,6 +281,53 @@ class TestFrmVelmor : public QObject {
         QVERIFY(window_->isVisible());
         QCOMPARE(Memo()->toPlainText(), u"x"_s);  // typed, and no 计算 since
     }
+    // A typed character of each bidirectional class (in QChar::Direction's order), and breaks:
+    // quoted as typed unless it could move the message around it; then isolated (one more
+    // opening for a stray closing isolate, one more closing for an opening one), with line
+    // breaks as "↵" and U+2029 as "¶", so that the quote stays in one paragraph.
+    void quotedDirections_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        const std::pair<char32_t, QString> rows[] = {{u'a', u"1ax"_s},
+                                                     {0x05d0, u"\u20681\u05d0x\u2069"_s},
+                                                     {u'5', u"15x"_s},
+                                                     {u'+', u"1+x"_s},
+                                                     {u'$', u"1$x"_s},
+                                                     {0x0660, u"\u20681\u0660x\u2069"_s},
+                                                     {u',', u"1,x"_s},
+                                                     {u'\n', u"\u20681\u21b5x\u2069"_s},
+                                                     {u'\t', u"1\tx"_s},
+                                                     {u' ', u"1 x"_s},
+                                                     {u'!', u"1!x"_s},
+                                                     {0x202a, u"\u20681\u202ax\u2069"_s},
+                                                     {0x202d, u"\u20681\u202dx\u2069"_s},
+                                                     {0x0627, u"\u20681\u0627x\u2069"_s},
+                                                     {0x202b, u"\u20681\u202bx\u2069"_s},
+                                                     {0x202e, u"\u20681\u202ex\u2069"_s},
+                                                     {0x202c, u"\u20681\u202cx\u2069"_s},
+                                                     {0x0300, u"1\u0300x"_s},
+                                                     {0x00ad, u"1\u00adx"_s},
+                                                     {0x2066, u"\u20681\u2066x\u2069\u2069"_s},
+                                                     {0x2067, u"\u20681\u2067x\u2069\u2069"_s},
+                                                     {0x2068, u"\u20681\u2068x\u2069\u2069"_s},
+                                                     {0x2069, u"\u2068\u20681\u2069x\u2069"_s}};
+        for (int direction = 0; direction <= QChar::DirPDI; ++direction) {
+            const auto& [c, shown] = rows[direction];
+            QVERIFY(QChar::direction(c) == direction);
+            QTest::addRow("class %d", direction) << u"1"_s + QChar(c) + u'x' << shown;
+        }
+        const QString fsi(QChar(0x2068)), pdi(QChar(0x2069)), br(QChar(0x21b5));
+        QTest::newRow("CR LF, CR") << u"1\r\n2\r3"_s << fsi + "1" + br + "2" + br + "3" + pdi;
+        QTest::newRow("U+2028, NEL")
+            << u"1\u20282\u00853"_s << fsi + "1" + br + "2" + br + "3" + pdi;
+        QTest::newRow("U+2029") << u"1\u20292"_s << fsi + u"1\u00b62"_s + pdi;
+        QTest::newRow("astral right-to-left") << u"1\U00010800"_s << fsi + u"1\U00010800"_s + pdi;
+    }
+    void quotedDirections() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QCOMPARE(velmor::QuotedForDisplay(typed.toStdString()), shown);
+    }
 
     // what() in UTF-8, a full stop after a last character above '.', empty for a non-exception
     // ("42"); plain text, a mouse grab released. Typed text ("typed:") is quoted whole up to 256
@@ -294,7 +349,9 @@ class TestFrmVelmor : public QObject {
             {"typed:a" + QString(150, u'电') + moon.repeated(149),
              "'a" + QString(99, u'电') + u'…' + moon.repeated(100) + value},
             {"typed:5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
-            {"typed:a" + pdi + rlo + "b", "'" + fsi + fsi + "a" + pdi + rlo + "b" + pdi + value}};
+            {"typed:a" + pdi + rlo + "b", "'" + fsi + fsi + "a" + pdi + rlo + "b" + pdi + value},
+            {"Cannot create file /" + QString(300, u'p'),
+             "Cannot create file /" + QString(300, u'p') + "."}};
         ModalWatcher watcher;
         for (const auto& [message, text] : rows) {
             window_->grabMouse();
@@ -307,7 +364,8 @@ class TestFrmVelmor : public QObject {
             });
             QCOMPARE(std::exchange(watcher.texts, {}), QStringList{text});
         }
-        const QString look = "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0)";
+        const QString look =
+            "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0) whole";
         QCOMPARE(watcher.looks, QStringList(rows.size(), look));
     }
 };
