@@ -77,8 +77,8 @@ void NoteSkipped(const char* reason) {
     const QString skipped = qEnvironmentVariable("VELMOR_SKIPPED_DIR");
     QFile note(skipped + "/output_test.txt");
     if (!skipped.isEmpty() && QDir().mkpath(skipped) && note.open(QIODevice::Append))
-        note.write(QByteArray(QTest::currentTestFunction()) + '(' + QTest::currentDataTag() +
-                   "): " + reason + '\n');
+        note.write("output_test "_ba + QTest::currentTestFunction() + '(' +
+                   QTest::currentDataTag() + "): " + reason + '\n');
 }
 
 // Gives the file an ACL entry and a user attribute; false where the file system has neither.
