@@ -288,38 +288,28 @@ class TestFrmVelmor : public QObject {
     void quotedDirections_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        const std::pair<char32_t, QString> rows[] = {{u'a', u"1ax"_s},
-                                                     {0x05d0, u"\u20681\u05d0x\u2069"_s},
-                                                     {u'5', u"15x"_s},
-                                                     {u'+', u"1+x"_s},
-                                                     {u'$', u"1$x"_s},
-                                                     {0x0660, u"\u20681\u0660x\u2069"_s},
-                                                     {u',', u"1,x"_s},
-                                                     {u'\n', u"\u20681\u21b5x\u2069"_s},
-                                                     {u'\t', u"1\tx"_s},
-                                                     {u' ', u"1 x"_s},
-                                                     {u'!', u"1!x"_s},
-                                                     {0x202a, u"\u20681\u202ax\u2069"_s},
-                                                     {0x202d, u"\u20681\u202dx\u2069"_s},
-                                                     {0x0627, u"\u20681\u0627x\u2069"_s},
-                                                     {0x202b, u"\u20681\u202bx\u2069"_s},
-                                                     {0x202e, u"\u20681\u202ex\u2069"_s},
-                                                     {0x202c, u"\u20681\u202cx\u2069"_s},
-                                                     {0x0300, u"1\u0300x"_s},
-                                                     {0x00ad, u"1\u00adx"_s},
-                                                     {0x2066, u"\u20681\u2066x\u2069\u2069"_s},
-                                                     {0x2067, u"\u20681\u2067x\u2069\u2069"_s},
-                                                     {0x2068, u"\u20681\u2068x\u2069\u2069"_s},
-                                                     {0x2069, u"\u2068\u20681\u2069x\u2069"_s}};
+        // The character typed between "1" and "x", as shown (0: as typed), the isolates around.
+        const struct {
+            char32_t typed, shown;
+            int opening, closing;
+        } rows[] = {{u'a', 0, 0, 0},   {0x05d0, 0, 1, 1}, {u'5', 0, 0, 0},   {u'+', 0, 0, 0},
+                    {u'$', 0, 0, 0},   {0x0660, 0, 1, 1}, {u',', 0, 0, 0},   {u'\n', 0x21b5, 1, 1},
+                    {u'\t', 0, 0, 0},  {u' ', 0, 0, 0},   {u'!', 0, 0, 0},   {0x202a, 0, 1, 1},
+                    {0x202d, 0, 1, 1}, {0x0627, 0, 1, 1}, {0x202b, 0, 1, 1}, {0x202e, 0, 1, 1},
+                    {0x202c, 0, 1, 1}, {0x0300, 0, 0, 0}, {0x00ad, 0, 0, 0}, {0x2066, 0, 1, 2},
+                    {0x2067, 0, 1, 2}, {0x2068, 0, 1, 2}, {0x2069, 0, 2, 1}};
+        const QChar fsi(0x2068), pdi(0x2069), br(0x21b5);
         for (int direction = 0; direction <= QChar::DirPDI; ++direction) {
-            const auto& [c, shown] = rows[direction];
-            QVERIFY(QChar::direction(c) == direction);
-            QTest::addRow("class %d", direction) << u"1"_s + QChar(c) + u'x' << shown;
+            const auto& row = rows[direction];
+            QVERIFY(QChar::direction(row.typed) == direction);
+            QTest::addRow("class %d", direction)
+                << u"1"_s + QChar(row.typed) + u'x'
+                << QString(row.opening, fsi) + u'1' + QChar(row.shown ? row.shown : row.typed) +
+                       u'x' + QString(row.closing, pdi);
         }
-        const QString fsi(QChar(0x2068)), pdi(QChar(0x2069)), br(QChar(0x21b5));
-        QTest::newRow("CR LF, CR") << u"1\r\n2\r3"_s << fsi + "1" + br + "2" + br + "3" + pdi;
-        QTest::newRow("U+2028, NEL")
-            << u"1\u20282\u00853"_s << fsi + "1" + br + "2" + br + "3" + pdi;
+        QTest::newRow("CR LF, CR, U+2028, NEL")
+            << u"1\r\n2\r3\u20284\u00855"_s
+            << fsi + u'1' + br + u'2' + br + u'3' + br + u'4' + br + u'5' + pdi;
         QTest::newRow("U+2029") << u"1\u20292"_s << fsi + u"1\u00b62"_s + pdi;
         QTest::newRow("astral right-to-left") << u"1\U00010800"_s << fsi + u"1\U00010800"_s + pdi;
     }
