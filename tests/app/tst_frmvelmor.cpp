@@ -339,7 +339,6 @@ class TestFrmVelmor : public QObject {
             {"typed:a" + QString(150, u'电') + moon.repeated(149),
              "'a" + QString(99, u'电') + u'…' + moon.repeated(100) + value},
             {"typed:5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
-            {"typed:a" + pdi + rlo + "b", "'" + fsi + fsi + "a" + pdi + rlo + "b" + pdi + value},
             {"Cannot create file /" + QString(300, u'p'),
              "Cannot create file /" + QString(300, u'p') + "."}};
         ModalWatcher watcher;

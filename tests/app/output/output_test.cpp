@@ -197,7 +197,6 @@ class OutputTest : public QObject {
         QTest::addColumn<int>("oldMode");  // 0: no old file
         QTest::addColumn<QString>("message");
         const QString cannot = "Cannot create file <path>", stream = "Stream write error";
-        QTest::newRow("replaced, its mode kept") << "r.txt" << +kNothing << 0640 << "";
         // Only the folder forbids a new file (root runs as nobody): rewritten in place.
         QTest::newRow("locked folder") << "locked/r.txt" << +kLocked << 0666 << "";
         QTest::newRow("FIFO") << "r.txt" << +kFifo << 0 << cannot;
