@@ -148,10 +148,12 @@ bool CarryAttributes(int fd, const QByteArray& oldName) {
     });
     // A file system without extended attributes has none to keep.
     if (size < 0) return errno == ENOTSUP;
+    bool acl = false;
     for (const QByteArray& name : names.first(size).split('\0')) {
         if (name.isEmpty()) continue;
         if (name == "system.posix_acl_access") {
             if (!CarryAcl(fd, oldName)) return false;
+            acl = true;
             continue;
         }
         const ssize_t length = Sys("lgetxattr", [&] {
@@ -164,7 +166,10 @@ bool CarryAttributes(int fd, const QByteArray& oldName) {
                           }) != 0)
             return false;
     }
-    return true;
+    // The new file took the folder's default ACL, which the old file may not have had.
+    return acl ||
+           Sys("fremovexattr", [&] { return fremovexattr(fd, "system.posix_acl_access"); }) == 0 ||
+           errno == ENODATA || errno == ENOTSUP;
 }
 
 // Gives the file at fd everything the old file carries; false when it cannot carry all of it.
