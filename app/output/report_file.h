@@ -19,7 +19,8 @@ namespace velmor {
 //   folder the user may not write to, one whose group, special bits, ACL or attributes a new file
 //   could not keep) is rewritten in place, as far as the user may write to it: the room for the
 //   new bytes is reserved first, so a full disk or a file-size limit leaves the old bytes as they
-//   were; a write that still fails after that leaves the file cut to what was written.
+//   were; a write that still fails after that leaves the file cut to what was written (should
+//   that last cut fail, the old bytes beyond the new length stay after the new ones).
 //
 // Raises CannotCreateFileError(path) when the file cannot be created or opened (missing folder,
 // no permission, an existing file without write permission - also for root, as a read-only file
