@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QTextBoundaryFinder>
 #include <QWidget>
 
 #include <algorithm>
@@ -26,9 +27,11 @@ bool LongerThan(std::string_view text, qsizetype limit) {
     return false;
 }
 
-// Characters whose bidirectional class can move what stands around them.
+// Characters whose bidirectional class can move what stands around them; a paragraph break ends
+// every isolate.
 bool MovesNeighbours(QChar::Direction direction) {
     switch (direction) {
+        case QChar::DirB:
         case QChar::DirR:
         case QChar::DirAL:
         case QChar::DirAN:
@@ -47,8 +50,27 @@ bool MovesNeighbours(QChar::Direction direction) {
     }
 }
 
+// Line and paragraph breaks as visible symbols, so that the quote stays inside one paragraph:
+// U+2029 as "¶", any other (CR LF counting as one) as "↵".
+QString BreaksShown(const QString& text) {
+    QString shown;
+    shown.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QChar::ParagraphSeparator)
+            shown += QChar(0x00b6);
+        else if (c == QChar::LineSeparator || c.direction() == QChar::DirB) {
+            if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n') ++i;
+            shown += QChar(0x21b5);
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 QString Isolated(const QString& text) {
-    bool needed = false;
+    bool needed = text.contains(QChar::LineSeparator);
     qsizetype open = 0, stray = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const bool pair =
@@ -66,7 +88,31 @@ QString Isolated(const QString& text) {
     if (!needed) return text;
     // A closing isolate of the text's own would close ours early: one more opening for each.
     // Closing every isolate still open also ends any embedding or override inside them.
-    return QString(stray + 1, QChar(0x2068)) + text + QString(open + 1, QChar(0x2069));
+    return QString(stray + 1, QChar(0x2068)) + BreaksShown(text) + QString(open + 1, QChar(0x2069));
+}
+
+// The box wraps only where a line may break: a long path or quote without such a place would
+// run past the box's edge. A zero-width space after every kLongestRun characters (whole
+// graphemes) of such a run lets it wrap; the text reads the same.
+QString WrappableAnywhere(const QString& text) {
+    constexpr int kLongestRun = 24;
+    QTextBoundaryFinder lines(QTextBoundaryFinder::Line, text);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    QString shown;
+    qsizetype start = 0;
+    int run = 0;
+    for (qsizetype at = graphemes.toNextBoundary(); at >= 0; at = graphemes.toNextBoundary()) {
+        shown += QStringView(text).sliced(start, at - start);
+        start = at;
+        lines.setPosition(at);
+        if (lines.isAtBoundary()) {
+            run = 0;
+        } else if (++run == kLongestRun) {
+            shown += QChar(0x200b);
+            run = 0;
+        }
+    }
+    return shown;
 }
 
 }  // namespace
@@ -106,8 +152,8 @@ void ShowError(const QString& message) {
     const QPointer<QWidget> active = QApplication::activeWindow();
     const QPointer<QWidget> focus = QApplication::focusWidget();
 
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), WithFullStop(message),
-                    QMessageBox::Ok, active);
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(),
+                    WrappableAnywhere(WithFullStop(message)), QMessageBox::Ok, active);
     // Messages quote what the user typed, which must not be read as markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -16,16 +16,19 @@ QString WithFullStop(const QString& message);
 // - up to kLongestQuoted characters, the whole text, NULs included;
 // - a longer one as its first and last kQuotedEnd characters with "…" between, so that the box
 //   stays readable and quick however much was typed;
-// - when it holds right-to-left characters or bidirectional controls, wrapped in isolates
-//   (U+2068 ... U+2069, with as many as its own stray closing isolates need), so that it cannot
-//   reorder the rest of the message; any other text is unchanged.
+// - when it holds right-to-left characters, Arabic digits, bidirectional controls or line or
+//   paragraph breaks, wrapped in isolates (U+2068 ... U+2069, with as many as its own stray
+//   closing isolates need), its breaks shown as "↵" (U+2029 as "¶") so that the quote stays in
+//   one paragraph: it cannot reorder the rest of the message; any other text is unchanged.
 inline constexpr qsizetype kLongestQuoted = 256;
 inline constexpr qsizetype kQuotedEnd = 100;
 QString QuotedForDisplay(std::string_view text);
 
 // Shows the message (with its full stop) in a modal critical message box: stop icon, one OK
-// button, the application title as caption, the text shown as plain text. Releases a held
-// mouse grab first. Returns when the user has closed the box; the windows are usable again.
+// button, the application title as caption, the text shown as plain text. A long path or quote
+// wraps at the box's width, so all of it is seen (the box's text has zero-width spaces in it).
+// Releases a held mouse grab first. Returns when the user has closed the box; the windows are
+// usable again.
 void ShowError(const QString& message);
 
 }  // namespace velmor

@@ -3,8 +3,10 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <optional>
+#include <vector>
 
 namespace velmor {
 namespace {
@@ -36,9 +38,34 @@ std::optional<QByteArray> Pinned(char32_t codePoint) {
     return QByteArray(it->bytes, 4);
 }
 
-// One character, given as its UTF-16 units.
-QByteArray EncodeCharacter(QStringView character, char32_t codePoint) {
+// The codes of the characters of the basic plane met so far in one text: each is worked out
+// once (two converters cost about a microsecond), then copied.
+class PlaneCodes {
+  public:
+    PlaneCodes() : codes_(0x10000), lengths_(0x10000) {}
+    // Writes the code of c at out; the number of bytes written (at most 4).
+    int Write(char16_t c, char* out) {
+        if (lengths_[c] == 0) {
+            const QByteArray bytes = EncodeReportCharacter(c);
+            std::memcpy(&codes_[c], bytes.constData(), size_t(bytes.size()));
+            lengths_[c] = quint8(bytes.size());
+        }
+        std::memcpy(out, &codes_[c], 4);
+        return lengths_[c];
+    }
+
+  private:
+    std::vector<quint32> codes_;
+    std::vector<quint8> lengths_;
+};
+
+}  // namespace
+
+QByteArray EncodeReportCharacter(char32_t codePoint) {
     if (std::optional<QByteArray> pinned = Pinned(codePoint)) return *pinned;
+    // Not QString::fromUcs4, which takes a leading U+FEFF for a byte-order mark and drops it.
+    const auto units = QChar::fromUcs4(codePoint);
+    const QStringView character = units;
     // A fresh encoder each time: an ICU-based one that met an unmappable character stays failed.
     QStringEncoder gbk("GBK");
     QByteArray bytes = gbk.encode(character);
@@ -48,29 +75,31 @@ QByteArray EncodeCharacter(QStringView character, char32_t codePoint) {
     return gb18030.encode(character);
 }
 
-}  // namespace
-
 QByteArray EncodeReportText(QStringView text) {
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
+    // At most four bytes for each UTF-16 unit (a pair's four bytes come from two units).
+    QByteArray bytes(text.size() * 4, Qt::Uninitialized);
+    char* out = bytes.data();
+    std::optional<PlaneCodes> plane;
     for (qsizetype i = 0; i < text.size();) {
         const QChar c = text[i];
         if (IsLineBreak(c.unicode())) {
             // CR LF is one break, not two.
             i += (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ? 2 : 1;
-            bytes.append("\r\n");
+            out = std::copy_n("\r\n", 2, out);
         } else if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            bytes.append(
-                EncodeCharacter(text.sliced(i, 2), QChar::surrogateToUcs4(c, text[i + 1])));
+            const QByteArray code = EncodeReportCharacter(QChar::surrogateToUcs4(c, text[i + 1]));
+            out = std::copy_n(code.constData(), code.size(), out);
             i += 2;
         } else if (c.isSurrogate()) {
-            bytes.append('?');
+            *out++ = '?';
             ++i;
         } else {
-            bytes.append(EncodeCharacter(text.sliced(i, 1), c.unicode()));
+            if (!plane) plane.emplace();
+            out += plane->Write(c.unicode(), out);
             ++i;
         }
     }
+    bytes.truncate(out - bytes.data());
     return bytes;
 }
 

@@ -7,7 +7,7 @@
 
 namespace velmor {
 
-// Encodes text for the report file, one character at a time:
+// Encodes text for the report file, character by character:
 // - every line break (LF, CR LF, a lone CR, U+2028, U+2029) becomes CR LF; nothing is added at
 //   the end, so a text that does not end in a line break gives bytes that do not either;
 // - a character that code page 936 (GBK) holds is written as its 936 bytes: ASCII as one byte,
@@ -21,6 +21,11 @@ namespace velmor {
 //   system's converter follows;
 // - an unpaired surrogate, which no encoding can hold, becomes "?".
 // No byte-order mark, no trailing NUL. An empty text gives no bytes.
+// Each character of the basic plane is converted once per call, so a long text takes a few
+// milliseconds.
 QByteArray EncodeReportText(QStringView text);
+
+// The bytes of one character that is neither a line break nor a surrogate, by the rules above.
+QByteArray EncodeReportCharacter(char32_t codePoint);
 
 }  // namespace velmor

@@ -17,7 +17,9 @@
 
 using namespace Qt::StringLiterals;
 
-// Answers every message box with OK, keeping its text and looks; hands file dialogs to onDialog.
+// Answers every message box with OK, keeping its text (without the zero-width spaces that let it
+// wrap) and looks (a text running past the box or its own width: "cut"); hands file dialogs to
+// onDialog.
 struct ModalWatcher {
     QStringList texts, looks;
     std::function<void(QFileDialog*)> onDialog = [](QFileDialog* dialog) { dialog->reject(); };
@@ -31,10 +33,16 @@ struct ModalWatcher {
             if (box == nullptr) return;
             QStringList buttons;
             for (QAbstractButton* button : box->buttons()) buttons << button->text();
-            texts << box->text();
+            texts << box->text().remove(QChar(0x200b));
+            const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            const QRect needed = label->fontMetrics().boundingRect(
+                QRect(0, 0, label->width(), 1 << 20), Qt::TextWordWrap, label->text());
+            const bool cut = needed.width() > label->width() || needed.height() > label->height() ||
+                             !box->rect().contains(label->geometry());
             QDebug(&looks.emplace_back()).noquote()
                 << box->windowTitle() << box->icon() << box->standardButtons().toInt()
-                << buttons.join(u',') << box->textFormat() << QWidget::mouseGrabber();
+                << buttons.join(u',') << box->textFormat() << QWidget::mouseGrabber()
+                << (cut ? "cut" : "whole");
             looks.last().chop(1);  // the space QDebug puts after each item
             box->done(QMessageBox::Ok);
         });
@@ -274,6 +282,43 @@ class TestFrmVelmor : public QObject {
         QVERIFY(window_->isVisible());
         QCOMPARE(Memo()->toPlainText(), u"x"_s);  // typed, and no 计算 since
     }
+    // A typed character of each bidirectional class (in QChar::Direction's order), and breaks:
+    // quoted as typed unless it could move the message around it; then isolated (one more
+    // opening for a stray closing isolate, one more closing for an opening one), with line
+    // breaks as "↵" and U+2029 as "¶", so that the quote stays in one paragraph.
+    void quotedDirections_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        // The character typed between "1" and "x", as shown (0: as typed), the isolates around.
+        const struct {
+            char32_t typed, shown;
+            int opening, closing;
+        } rows[] = {{u'a', 0, 0, 0},   {0x05d0, 0, 1, 1}, {u'5', 0, 0, 0},   {u'+', 0, 0, 0},
+                    {u'$', 0, 0, 0},   {0x0660, 0, 1, 1}, {u',', 0, 0, 0},   {u'\n', 0x21b5, 1, 1},
+                    {u'\t', 0, 0, 0},  {u' ', 0, 0, 0},   {u'!', 0, 0, 0},   {0x202a, 0, 1, 1},
+                    {0x202d, 0, 1, 1}, {0x0627, 0, 1, 1}, {0x202b, 0, 1, 1}, {0x202e, 0, 1, 1},
+                    {0x202c, 0, 1, 1}, {0x0300, 0, 0, 0}, {0x00ad, 0, 0, 0}, {0x2066, 0, 1, 2},
+                    {0x2067, 0, 1, 2}, {0x2068, 0, 1, 2}, {0x2069, 0, 2, 1}};
+        const QChar fsi(0x2068), pdi(0x2069), br(0x21b5);
+        for (int direction = 0; direction <= QChar::DirPDI; ++direction) {
+            const auto& row = rows[direction];
+            QVERIFY(QChar::direction(row.typed) == direction);
+            QTest::addRow("class %d", direction)
+                << u"1"_s + QChar(row.typed) + u'x'
+                << QString(row.opening, fsi) + u'1' + QChar(row.shown ? row.shown : row.typed) +
+                       u'x' + QString(row.closing, pdi);
+        }
+        QTest::newRow("CR LF, CR, U+2028, NEL")
+            << u"1\r\n2\r3\u20284\u00855"_s
+            << fsi + u'1' + br + u'2' + br + u'3' + br + u'4' + br + u'5' + pdi;
+        QTest::newRow("U+2029") << u"1\u20292"_s << fsi + u"1\u00b62"_s + pdi;
+        QTest::newRow("astral right-to-left") << u"1\U00010800"_s << fsi + u"1\U00010800"_s + pdi;
+    }
+    void quotedDirections() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QCOMPARE(velmor::QuotedForDisplay(typed.toStdString()), shown);
+    }
 
     // what() in UTF-8, a full stop after a last character above '.', empty for a non-exception
     // ("42"); plain text, a mouse grab released. Typed text ("typed:") is quoted whole up to 256
@@ -295,7 +340,8 @@ class TestFrmVelmor : public QObject {
             {"typed:a" + QString(150, u'电') + moon.repeated(149),
              "'a" + QString(99, u'电') + u'…' + moon.repeated(100) + value},
             {"typed:5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
-            {"typed:a" + pdi + rlo + "b", "'" + fsi + fsi + "a" + pdi + rlo + "b" + pdi + value}};
+            {"Cannot create file /" + QString(300, u'p'),
+             "Cannot create file /" + QString(300, u'p') + "."}};
         ModalWatcher watcher;
         for (const auto& [message, text] : rows) {
             window_->grabMouse();
@@ -308,7 +354,8 @@ class TestFrmVelmor : public QObject {
             });
             QCOMPARE(std::exchange(watcher.texts, {}), QStringList{text});
         }
-        const QString look = "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0)";
+        const QString look =
+            "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0) whole";
         QCOMPARE(watcher.looks, QStringList(rows.size(), look));
     }
 };
