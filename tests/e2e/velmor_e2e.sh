@@ -5,7 +5,7 @@
 # never answers, and 关闭 ending the process.
 # Environment: VELMOR (the program), VELMOR_BUILD_DIR (work files), E2E_ARTIFACT_DIR (pictures).
 source "$(dirname "$0")/lib.sh"
-e2e_require Xvfb xdotool xclip xprop xwininfo openbox import compare convert cupsd lpadmin lpstat pdfinfo \
+e2e_require Xvfb xdotool xclip xprop xwininfo xev openbox import compare convert cupsd lpadmin lpstat pdfinfo \
     pdfimages pdftoppm iconv cmp od
 : "${VELMOR:?}" "${VELMOR_BUILD_DIR:?}" "${E2E_ARTIFACT_DIR:=$E2E_TMP}"
 work=$VELMOR_BUILD_DIR/e2e-work/velmor
@@ -191,14 +191,24 @@ expect_box
 [ "$box_width" = "$no_default_width" ] || e2e_fail "no printer at all: a box $box_width px wide, not $no_default_width"
 close_velmor
 
-# --- a 1366 x 768 screen under openbox: the frame moves up just enough to show all of it ------
+# --- a 1366 x 768 screen under openbox: the frame moves up just enough to show all of it, and
+# is shown there at once (no move after mapping: the borders were known before) -----------------
 e2e_start_xvfb 1366x768
+xev -root -event substructure >"$E2E_TMP/root-events" &
 e2e_start_wm openbox --sm-disable
+e2e_until 10 test -s "$E2E_TMP/root-events" || e2e_fail "xev saw openbox start no window"
 start_velmor
 read -r left right top bottom <<<"$(xprop -id "$wid" _NET_FRAME_EXTENTS | sed 's/.*=//; s/,//g')"
+top_y=$((768 - bottom - 370 - top))
 # xdotool counts the borders twice here; xwininfo does not.
 inside=$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
     /Width/ { w = $2 } /Height/ { h = $2 } END { print w "x" h " at " x "," y }')
-[ "$inside" = "681x370 at $((441 + left)),$((768 - bottom - 370))" ] ||
+[ "$inside" = "681x370 at $((441 + left)),$((top_y + top))" ] ||
     e2e_fail "with borders $left $right $top $bottom, the window is $inside"
+# The frame's moves after it was mapped, as the root window's events tell them.
+frame=$(xwininfo -tree -id "$wid" | awk '/Parent window id/ { print $4 }')
+moves=$(awk -v frame="$frame," '/^(Map|Configure)Notify/ { kind = $1; getline; if ($4 != frame) next
+    if (kind == "MapNotify") shown = at; else if (shown == "") at = $5; else if ($5 != shown) print $5 }' \
+    "$E2E_TMP/root-events")
+[ -z "$moves" ] || e2e_fail "the frame moved after it showed: $moves"
 close_velmor
