@@ -86,7 +86,7 @@ std::optional<QMargins> FrameExtentsBeforeMapping(xcb_connection_t* qt, xcb_wind
         xcb_connect(nullptr, nullptr), &xcb_disconnect);
     xcb_connection_t* c = own.get();
     if (xcb_connection_has_error(c)) return std::nullopt;
-    const std::optional<Placed> placed = WindowOnScreen(c, window);  // also: the same display
+    const std::optional<Placed> placed = WindowOnScreen(c, window);  // none on another display
     const xcb_atom_t request = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
     const xcb_atom_t extents = Atom(c, "_NET_FRAME_EXTENTS");
     if (!placed || request == XCB_ATOM_NONE || extents == XCB_ATOM_NONE) return std::nullopt;
