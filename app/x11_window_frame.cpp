@@ -139,8 +139,8 @@ std::optional<QRect> WorkArea(xcb_connection_t* c, xcb_window_t root) {
     size_t first = desktop.empty() ? 0 : 4 * size_t(desktop.front());
     if (first + 4 > areas.size()) first = 0;
     if (areas.size() < 4) return std::nullopt;
-    const QRect area(int(areas[first]), int(areas[first + 1]), int(areas[first + 2]),
-                     int(areas[first + 3]));
+    const QRect area{int(areas[first]), int(areas[first + 1]), int(areas[first + 2]),
+                     int(areas[first + 3])};
     return area.isEmpty() ? std::nullopt : std::optional<QRect>(area);
 }
 
