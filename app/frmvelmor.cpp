@@ -154,14 +154,17 @@ void TFrmVelmor::BitBtn2Click() {
     });
 }
 
-// Enter presses a focused push button, as Space does. No button is the default one (which
-// would also change its look), so Enter in an edit box still presses nothing.
+// Enter presses a focused push button once per press, as Space does. Not its auto-repeats: a
+// key held down, or one left down because its release went to a window that is gone, would
+// click again and again. Not on the release either: the press may have closed a message box,
+// whose release then comes here. No button is the default one (which would also change its
+// look), so Enter in an edit box still presses nothing.
 bool TFrmVelmor::eventFilter(QObject* watched, QEvent* event) {
     auto* button = qobject_cast<QPushButton*>(watched);
     if (button != nullptr && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            button->click();
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if (press->key() == Qt::Key_Return || press->key() == Qt::Key_Enter) {
+            if (!press->isAutoRepeat()) button->click();
             return true;
         }
     }

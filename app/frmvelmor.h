@@ -46,5 +46,5 @@ class TFrmVelmor : public QWidget {
     velmor::ReportSaveDialog SaveDlg{this};
     // The printer and the list of installed printers, chosen at the first print request and
     // kept for the run.
-    velmor::WindowPrinter Printer{velmor::CreateQtPrintSystem()};
+    velmor::WindowPrinter Printer{velmor::CreateCupsPrintSystem()};
 };
