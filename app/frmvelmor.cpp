@@ -156,16 +156,23 @@ void TFrmVelmor::BitBtn2Click() {
 
 // Enter presses a focused push button once per press, as Space does. Not its auto-repeats: a
 // key held down, or one left down because its release went to a window that is gone, would
-// click again and again. Not on the release either: the press may have closed a message box,
-// whose release then comes here. No button is the default one (which would also change its
-// look), so Enter in an edit box still presses nothing.
+// click again and again. X repeats a key as a release and a press at the same time stamp, which
+// Qt does not always recognise as a repeat, so a press at the time of the last release is one
+// too. Not on the release either: the press may have closed a message box, whose release then
+// comes here. No button is the default one (which would also change its look), so Enter in an
+// edit box still presses nothing.
 bool TFrmVelmor::eventFilter(QObject* watched, QEvent* event) {
     auto* button = qobject_cast<QPushButton*>(watched);
-    if (button != nullptr && event->type() == QEvent::KeyPress) {
-        const auto* press = static_cast<QKeyEvent*>(event);
-        if (press->key() == Qt::Key_Return || press->key() == Qt::Key_Enter) {
-            if (!press->isAutoRepeat()) button->click();
-            return true;
+    const bool press = event->type() == QEvent::KeyPress;
+    if (button != nullptr && (press || event->type() == QEvent::KeyRelease)) {
+        const auto* keyEvent = static_cast<QKeyEvent*>(event);
+        if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
+            const bool repeated =
+                keyEvent->isAutoRepeat() ||
+                (keyEvent->timestamp() != 0 && keyEvent->timestamp() == enterReleased_);
+            if (!press) enterReleased_ = keyEvent->timestamp();
+            if (press && !repeated) button->click();
+            return press;
         }
     }
     return QWidget::eventFilter(watched, event);

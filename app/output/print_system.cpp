@@ -140,7 +140,14 @@ class CupsPrintSystem final : public PrintSystem {
         const Http http = Connect();
         const QByteArray queue = QueueOf(name);
         const int job = cupsCreateJob(http.get(), queue.constData(), "", 0, nullptr);
-        if (job == 0) FailForPrinter();
+        if (job == 0) {
+            // The library looks the printer up first and takes a missing one for its own failure.
+            const ipp_status_t status = cupsLastError();
+            cups_dest_t* dest = cupsGetNamedDest(http.get(), queue.constData(), nullptr);
+            if (!dest) FailForPrinter();
+            cupsFreeDests(1, dest);
+            Fail(status);
+        }
         // Whatever ends this call without an accepted job cancels it.
         bool accepted = false;
         const auto cancel = qScopeGuard([&] {
