@@ -261,6 +261,14 @@ class TestFrmVelmor : public QObject {
             connect(button, &QPushButton::clicked, this, [&clicks] { ++clicks; });
             button->setFocus(Qt::TabFocusReason);
             for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) Press(key);
+            // Repeats of a held key: flagged, or (on X) a release and a press at one time stamp.
+            for (auto [type, repeat] : {std::pair(QEvent::KeyPress, true),
+                                        {QEvent::KeyRelease, false},
+                                        {QEvent::KeyPress, false}}) {
+                QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, {}, repeat);
+                event.setTimestamp(42);
+                QCoreApplication::sendEvent(button, &event);
+            }
             QCOMPARE(std::exchange(clicks, 0), 3);
         }
         for (QLineEdit* edit : window_->findChildren<QLineEdit*>()) {
