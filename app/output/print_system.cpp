@@ -31,9 +31,8 @@ struct DestInfoFree {
 };
 
 [[noreturn]] void Fail(ipp_status_t status) {
-    // A call can fail before any request was answered (a broken connection) with the status of
-    // the last one still set.
-    if (status < IPP_STATUS_ERROR_BAD_REQUEST) status = IPP_STATUS_ERROR_INTERNAL;
+    // A connection that broke before the server answered leaves the last answer's status.
+    if (status < IPP_STATUS_ERROR_BAD_REQUEST) status = IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
     throw SystemError(status, QString::fromUtf8(ippErrorString(status)));
 }
 
@@ -97,6 +96,9 @@ class CupsPrintSystem final : public PrintSystem {
         cups_dest_t* dests = nullptr;
         const int count = cupsGetDests2(http.get(), &dests);
         const std::unique_ptr<cups_dest_t, DestsFree> owned(dests, DestsFree{count});
+        if (count == 0 && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND &&
+            cupsLastError() >= IPP_STATUS_ERROR_BAD_REQUEST)
+            Fail(cupsLastError());
         QStringList names;
         for (int i = 0; i < count; ++i) names << DestName(dests[i]);
         return names;
