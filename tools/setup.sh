@@ -7,13 +7,14 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 what=${1:-app}
 
 # xvfb and xauth give xvfb-run, which ./run suggests on a machine without a display.
-packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei
-          xvfb xauth qt6-translations-l10n)
+packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libcups2-dev fonts-arphic-uming
+          fonts-wqy-microhei xvfb xauth qt6-translations-l10n)
 # dpkg-dev and file are what cpack needs to compute the Debian package's dependencies.
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
              xdotool xclip imagemagick cups cups-client cups-filters poppler-utils
-             desktop-file-utils appstream dpkg-dev file libxdamage-dev)
+             desktop-file-utils appstream dpkg-dev file libxdamage-dev
+             dbus at-spi2-core python3-pyatspi)
 fi
 
 missing=()
