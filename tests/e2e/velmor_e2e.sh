@@ -31,11 +31,12 @@ close_velmor() {
 # Waits up to SECONDS for the error box, checks its text (CR LF read as LF) against TEXT, and
 # closes it with Return, or with CLOSE (a command taking the box's id).
 expect_box() {
-    local box text
+    local box text="" want=$2
     box=$(e2e_wait_window Velmor1.0 "$1")
     e2e_wait_focus "$box"
-    text=$(e2e_window_text Velmor1.0 | tr -d '\r')
-    [ "$text" = "$2" ] || e2e_fail "the box says '$text', not '$2'"
+    # The box may reach the accessibility bus after its window is shown.
+    e2e_until 10 eval 'text=$(e2e_window_text Velmor1.0 | tr -d "\r") && [ "$text" = "$want" ]' ||
+        e2e_fail "the box says '$text', not '$want'"
     ${3:-xdotool key --clearmodifiers Return} ${3:+"$box"}
     e2e_wait_window_gone Velmor1.0
 }
