@@ -47,6 +47,7 @@ class TFrmVelmor : public QWidget {
     // The printer and the list of installed printers, chosen at the first print request and
     // kept for the run.
     velmor::WindowPrinter Printer{velmor::CreateCupsPrintSystem()};
-    // When Enter was last released on a button (the platform's time stamp), to tell a repeat.
-    quint64 enterReleased_ = 0;
+    // When Enter or Space was last released on a button (the platform's time stamp), to tell a
+    // repeat.
+    quint64 keyReleased_ = 0;
 };
