@@ -143,18 +143,30 @@ void TFrmVelmor::BitBtn2Click() {
     });
 }
 
-// Enter presses a focused push button, as Space does. No button is the default one (which
-// would also change its look), so Enter in an edit box still presses nothing.
+// Enter presses a focused push button once per press, on the press; Space, as Qt has it, on the
+// release. Never again for a key held down, or left down because its release went to a window
+// that is gone: auto-repeated presses are dropped. X repeats a key as a release and a press at
+// one time stamp, which Qt does not always recognise as a repeat, so a press at the time of the
+// last release is dropped too (a dropped Space leaves the button up, so no later release
+// clicks). Enter never acts on the release: its press may have closed a message box, whose
+// release then comes here. No button is the default one (which would also change its look), so
+// Enter in an edit box still presses nothing.
 bool TFrmVelmor::eventFilter(QObject* watched, QEvent* event) {
     auto* button = qobject_cast<QPushButton*>(watched);
-    if (button != nullptr && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            button->click();
-            return true;
-        }
+    const bool press = event->type() == QEvent::KeyPress;
+    if (button == nullptr || (!press && event->type() != QEvent::KeyRelease))
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!enter && key->key() != Qt::Key_Space) return QWidget::eventFilter(watched, event);
+    if (!press) {
+        keyReleased_ = key->timestamp();
+        return false;
     }
-    return QWidget::eventFilter(watched, event);
+    const bool repeated =
+        key->isAutoRepeat() || (key->timestamp() != 0 && key->timestamp() == keyReleased_);
+    if (enter && !repeated) button->click();
+    return enter || repeated;
 }
 
 void TFrmVelmor::changeEvent(QEvent* event) {

@@ -44,5 +44,8 @@ class TFrmVelmor : public QWidget {
     velmor::ReportSaveDialog SaveDlg{this};
     // The printer and the list of installed printers, chosen at the first print request and
     // kept for the run.
-    velmor::WindowPrinter Printer{velmor::CreateQtPrintSystem()};
+    velmor::WindowPrinter Printer{velmor::CreateCupsPrintSystem()};
+    // When Enter or Space was last released on a button (the platform's time stamp), to tell a
+    // repeat.
+    quint64 keyReleased_ = 0;
 };

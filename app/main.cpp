@@ -9,7 +9,7 @@
 #include "display_choice.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
-#include "window_printer.h"
+#include "timed_task.h"
 
 int main(int /*argc*/, char* argv[]) {
     // A write beyond the file-size limit and a write to a closed pipe or socket (a print server
@@ -36,9 +36,9 @@ int main(int /*argc*/, char* argv[]) {
         FrmVelmor.show();
         QApplication::exec();
     });
-    // A print system that never answered still holds a worker thread; the window is gone and
-    // nothing is left to save, so the process ends now rather than wait for it.
-    if (velmor::PrintWorkRunning()) {
+    // A print server that never answered still holds a worker; the window is gone and nothing
+    // is left to save, so the process ends now rather than wait for it.
+    if (velmor::OutputStillBusy()) {
         std::fputs("Velmor: the print system did not answer; the print job was abandoned.\n",
                    stderr);
         std::_Exit(0);

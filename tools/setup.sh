@@ -7,17 +7,19 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 what=${1:-app}
 
 # xvfb and xauth give xvfb-run, which ./run suggests on a machine without a display;
-# qt6-wayland lets the window open in a Wayland session that has no X server.
-packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-arphic-uming fonts-wqy-microhei
-          xvfb xauth qt6-translations-l10n qt6-wayland)
+# qt6-wayland lets the window open in a Wayland session that has no X server. The program
+# sends print jobs through libcups and keeps a replaced file's ACL entries through libacl.
+packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libcups2-dev libacl1-dev
+          fonts-arphic-uming fonts-wqy-microhei xvfb xauth qt6-translations-l10n qt6-wayland)
 # dpkg-dev and file are what cpack needs to compute the Debian package's dependencies, lintian
 # checks the package; openbox and sway are the window manager and the Wayland-only compositor
-# the window is tried under; acl, attr and their headers serve the saving tests.
+# the window is tried under; acl and attr serve the saving tests; the accessibility bus reads
+# the message boxes' texts in the end-to-end test.
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
-             xdotool xclip x11-utils imagemagick cups cups-client cups-filters libcups2-dev
+             xdotool xclip x11-utils imagemagick cups cups-client cups-filters
              poppler-utils desktop-file-utils appstream dpkg-dev file lintian libxdamage-dev
-             openbox sway acl attr libacl1-dev)
+             openbox sway acl attr dbus at-spi2-core python3-pyatspi)
 fi
 
 # apt-get update waits for dpkg's lock but not for the package lists' own, which a running

@@ -7,39 +7,21 @@
 // losslessly, so the printed colours are the window's. The job has an empty document name.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QString>
-#include <QStringList>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 
-class QPrinter;
+#include "print_system.h"
+#include "timed_task.h"
+
 class QWidget;
 
 namespace velmor {
-
-// The print system as the printer object needs it.
-class PrintSystem {
-  public:
-    virtual ~PrintSystem() = default;
-    // The default printer's name; empty when there is none. Raises SystemError when the print
-    // system itself cannot be asked.
-    virtual QString DefaultPrinterName() = 0;
-    // The installed printers (queues) by name.
-    virtual QStringList InstalledPrinterNames() = 0;
-    // A printer on the named queue with that queue's default settings (paper, orientation,
-    // resolution) and an empty document name. Never null; isValid() tells whether it can be used.
-    virtual std::unique_ptr<QPrinter> CreatePrinter(const QString& name) = 0;
-};
-
-// The print system through Qt Print Support (CUPS on Linux). A failed default-printer query is
-// told apart from "no default printer" by the CUPS library's last status on the calling thread,
-// reported with the print system's own text for that status. Printers start from the queue's
-// default page size; the resolution stays Qt's 1200 dpi (Qt does not tell a queue's default).
-std::unique_ptr<PrintSystem> CreateQtPrintSystem();
 
 // pixels * printerDpi / screenDpi in 64 bits, rounded to nearest with halves away from zero.
 // screenDpi must be positive.
@@ -48,17 +30,18 @@ int ScaleToPrinter(int pixels, int printerDpi, int screenDpi);
 class WindowPrinter {
   public:
     // Draws picture stretched into target (printer dots, from the printable area's top-left) as
-    // one page on printer. Returns false when the printer cannot be opened. Runs on a worker
-    // thread while the calling thread keeps processing events.
-    using PaintJob = std::function<bool(QPrinter&, const QImage&, const QRect&)>;
+    // the one page of a PDF document for setup; an empty result when it cannot be drawn. Runs
+    // on the worker.
+    using PaintJob = std::function<QByteArray(const PrinterSetup&, const QImage&, const QRect&)>;
 
-    // The real job: a QPainter on the printer, the image stored losslessly.
-    static bool PaintPicture(QPrinter& printer, const QImage& picture, const QRect& target);
+    // The real job: the image stored losslessly.
+    static QByteArray PaintPdf(const PrinterSetup& setup, const QImage& picture,
+                               const QRect& target);
 
     // How long a request waits for the print system before it reports a timeout.
     static constexpr std::chrono::milliseconds kDefaultTimeout{7000};
 
-    explicit WindowPrinter(std::unique_ptr<PrintSystem> system, PaintJob job = &PaintPicture,
+    explicit WindowPrinter(std::unique_ptr<PrintSystem> system, PaintJob job = &PaintPdf,
                            std::chrono::milliseconds timeout = kDefaultTimeout);
     ~WindowPrinter();
     WindowPrinter(const WindowPrinter&) = delete;
@@ -67,33 +50,27 @@ class WindowPrinter {
     // Prints window on the printer chosen at the first successful request of this object (the
     // default printer then, looked up case-insensitively among the installed printers, which are
     // listed once). The picture is taken at once; everything that talks to the print system
-    // (the lookup, opening the printer, sending the job) runs on a worker thread while the
-    // caller's thread keeps processing its events, so the window stays usable.
+    // runs on a worker while the caller's thread keeps processing its events.
     //
-    // Returns when the job has been sent. Raises PrintingInProgressError while an earlier
-    // request of this object is still with the print system (it goes on unchanged),
-    // NoDefaultPrinterError, SystemError, and PrinterNotValidError when the printer cannot be
-    // opened; nothing is printed on these errors. When the print system has not finished within
-    // the timeout, raises SystemError for ETIMEDOUT and leaves the worker to finish on its own
-    // (later requests are refused as in progress until it has); a worker still looking up the
-    // printer then sends no job, one already sending it cannot be stopped. When the caller's event
-    // loop is told to quit meanwhile, returns at once, leaving the worker likewise.
+    // Returns when the print system has accepted the job. Raises PrintingInProgressError while
+    // the worker of an earlier request is still running (it goes on unchanged),
+    // NoDefaultPrinterError, PrinterNotValidError when the printer cannot be used, and
+    // SystemError for a failure of the print system; nothing is printed on these errors. When
+    // the print system has not answered within the timeout, raises SystemError for ETIMEDOUT:
+    // the job is then never sent, or cancelled once it is known. When the caller's event loop
+    // is told to quit meanwhile, returns at once, giving the job up likewise.
     void Print(QWidget& window);
 
-    // Whether a request's worker is still with the print system.
+    // Whether a request's worker is still running.
     bool IsPrinting() const;
-    // The chosen printer, or null before the first successful lookup or while printing.
-    QPrinter* Printer() const;
+    // The chosen printer's name, empty before the first successful lookup or while printing.
+    QString PrinterName() const;
 
   private:
     struct Session;
     std::shared_ptr<Session> session_;
+    TimedTask task_;
     std::chrono::milliseconds timeout_;
 };
-
-// Whether a worker of any WindowPrinter is still inside the print system, even one whose window
-// is gone. A process that ends must then end without running its static destructors, which
-// that worker could still reach.
-bool PrintWorkRunning();
 
 }  // namespace velmor

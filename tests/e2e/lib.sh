@@ -8,7 +8,7 @@ set -eEuo pipefail
 # cupsd and lpadmin live in /usr/sbin, which is not on a normal user's PATH on Debian.
 export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
-E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
+E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID="" E2E_BUS_PIDS=""
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
 
 e2e_fail() {
@@ -37,7 +37,7 @@ e2e_require() {
 e2e_cleanup() {
     local status=$? pid
     [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true # else it cannot end
-    for pid in $E2E_APP_PID $E2E_CUPS_PID $E2E_WM_PID $E2E_XVFB_PID; do
+    for pid in $E2E_APP_PID $E2E_CUPS_PID $E2E_BUS_PIDS $E2E_WM_PID $E2E_XVFB_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -130,4 +130,37 @@ e2e_start_cups() {
     # lpstat -r exits with 0 either way: only its answer tells.
     e2e_until 10 eval '[ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ]' ||
         e2e_fail "cupsd did not start: $(cat "$dir"/log/*)"
+}
+
+# A session bus with the accessibility bus, through which e2e_window_text reads what a window
+# shows; programs started afterwards (with QT_ACCESSIBILITY=1) publish their windows there.
+e2e_start_atspi() {
+    /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || e2e_skip "not installed: python3-pyatspi"
+    dbus-daemon --session --nofork --print-address=3 3>"$E2E_TMP/bus" >/dev/null 2>&1 &
+    E2E_BUS_PIDS=$!
+    e2e_until 10 test -s "$E2E_TMP/bus" || e2e_fail "dbus-daemon did not start"
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$E2E_TMP/bus") QT_ACCESSIBILITY=1 \
+        QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
+    E2E_BUS_PIDS="$! $E2E_BUS_PIDS"
+}
+# The texts of the labels in the window named NAME, one a line; fails when there is none.
+e2e_window_text() {
+    /usr/bin/python3 - "$1" <<'EOF'
+import sys
+import pyatspi
+
+def labels(node):
+    for child in node:
+        if child is not None:
+            if child.getRole() == pyatspi.ROLE_LABEL and child.name:
+                yield child.name
+            yield from labels(child)
+
+for app in pyatspi.Registry.getDesktop(0):
+    for window in app or []:
+        if window is not None and window.name == sys.argv[1]:
+            sys.exit(print("\n".join(labels(window))))
+sys.exit(1)
+EOF
 }

@@ -1,0 +1,48 @@
+// The platform's printers and the sending of a job to one of them.
+#pragma once
+
+#include <QByteArray>
+#include <QPageLayout>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+#include "timed_task.h"
+
+namespace velmor {
+
+// What a page for a printer is drawn for: its paper with the printable area as margins, and
+// the resolution it is drawn at.
+struct PrinterSetup {
+    QPageLayout page;
+    int dpi = 0;
+};
+
+// The print system as the printer object needs it. Its calls may wait for a print server, so
+// they run on a worker (see TimedTask) and take its caller.
+class PrintSystem {
+  public:
+    virtual ~PrintSystem() = default;
+    // The default printer's name; empty when there is none. Raises SystemError when the print
+    // system itself cannot be asked.
+    virtual QString DefaultPrinterName() = 0;
+    // The installed printers (queues) by name.
+    virtual QStringList InstalledPrinterNames() = 0;
+    // The named printer's default paper and printable area. Raises PrinterNotValidError when the
+    // printer cannot be used, SystemError when the print system fails.
+    virtual PrinterSetup Setup(const QString& name) = 0;
+    // Sends pdf to the named printer as one job with an empty name, and answers the caller once
+    // the print system has accepted it. A job whose caller has given up is never started, or
+    // cancelled once it is known. Raises PrinterNotValidError when the printer no longer exists,
+    // SystemError for any other refusal or failure; no job is left behind then.
+    virtual void Submit(const QString& name, const QByteArray& pdf, TimedTask::Caller& caller) = 0;
+};
+
+// The print system through the CUPS library: the user's default destination and the server's
+// queues; the paper and printable area as the queue states them by default (Letter or A4 by
+// the locale when it states none), drawn at 1200 dpi; jobs sent as PDF from memory. A
+// failure is reported with the server's IPP status and CUPS's name for it.
+std::unique_ptr<PrintSystem> CreateCupsPrintSystem();
+
+}  // namespace velmor
