@@ -9,6 +9,7 @@ set -eEuo pipefail
 export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 E2E_XVFB_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
+E2E_SERVER_PIDS="" # other servers a test starts (compositors, window managers), stopped after the program
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
 
 e2e_fail() {
@@ -37,7 +38,7 @@ e2e_require() {
 e2e_cleanup() {
     local status=$? pid
     [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true # else it cannot end
-    for pid in $E2E_APP_PID $E2E_CUPS_PID $E2E_XVFB_PID; do
+    for pid in $E2E_APP_PID $E2E_SERVER_PIDS $E2E_CUPS_PID $E2E_XVFB_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
