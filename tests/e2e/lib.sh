@@ -57,9 +57,10 @@ e2e_until() {
     return 1
 }
 
-# One 1280 × 1024 × 24 screen, no window manager; -noreset outlives each program's last window.
+# One screen of WIDTHxHEIGHT (1280x1024) × 24 bits, no window manager; -noreset outlives each
+# program's last window.
 e2e_start_xvfb() {
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$E2E_TMP/display" \
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset 3>"$E2E_TMP/display" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
     e2e_until 10 test -s "$E2E_TMP/display" || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
