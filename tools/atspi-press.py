@@ -12,7 +12,7 @@ import pyatspi
 
 
 def find(root, test):
-    return pyatspi.findDescendant(root, test, breadthFirst=True)
+    return pyatspi.findDescendant(root, test)
 
 
 def wait_for(what, probe):
@@ -25,7 +25,7 @@ def wait_for(what, probe):
         if found is not None:
             return found
         time.sleep(0.1)
-    sys.exit(f"atspi-press: no {what} within 20 s")
+    sys.exit(f"atspi-press: no {what} within 20 s{TREE()}")
 
 
 def application(pid):
@@ -42,9 +42,22 @@ def press(node):
         pass
 
 
+TREE = lambda: ""
+
+
+def dump(node, depth=0):
+    out = "\n" + "  " * depth + f"{node.getRoleName()} '{node.name}'"
+    for child in node:
+        if child is not None and depth < 12:
+            out += dump(child, depth + 1)
+    return out
+
+
 def main():
+    global TREE
     pid, verb = int(sys.argv[1]), sys.argv[2]
     app = wait_for(f"program with process id {pid}", lambda: application(pid))
+    TREE = lambda: dump(app)
     if verb != "save":
         button = wait_for(f"button {verb}", lambda: find(
             app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == verb))
@@ -52,10 +65,9 @@ def main():
         return
     dialog = wait_for("Save As dialog", lambda: next(
         (w for w in app if w and w.name == "Save As"), None))
+    TREE = lambda: dump(dialog)
     name_box = wait_for("file name box", lambda: find(
-        dialog, lambda n: n.getRole() == pyatspi.ROLE_TEXT and
-        n.getState().contains(pyatspi.STATE_EDITABLE) and
-        n.getState().contains(pyatspi.STATE_SINGLE_LINE) and "name" in n.name.lower()))
+        dialog, lambda n: n.getRole() == pyatspi.ROLE_TEXT and n.name == "File name:"))
     name_box.queryEditableText().setTextContents(sys.argv[3])
     save = wait_for("Save button", lambda: find(
         dialog, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == "Save"))
