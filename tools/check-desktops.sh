@@ -161,32 +161,43 @@ desktop_entry() {
 expected=$E2E_TMP/expected.txt
 sed 's/$/\r/' "$here/../tests/calc/default_report.txt" | iconv -f UTF-8 -t CP936 >"$expected"
 saved=$work/result.txt
-# wtype: one key per call (keys sent together can be dropped before Qt has the keymap).
-keys() { local key; for key in "$@"; do wtype -k "$key"; done; }
+# wtype: each call brings its own keymap, and keys sent at once with it can be dropped before
+# Qt has taken it: the keys go in one call, after a pause and each 50 ms apart.
+keys() { wtype -s 300 -d 50 $(printf -- '-k %s ' "$@"); }
 sway_window() { swaymsg -t get_tree | awk -F'"' -v t="$1" '$2 == "name" && $4 == t { found = 1 } END { exit !found }'; }
 
-calculate_and_save() {
+# Runs atspi-press.py; says why when it fails (the program may have ended).
+atspi() {
+    as_user
+    "${as[@]}" /usr/bin/python3 "$here/atspi-press.py" "$E2E_APP_PID" "$@" 2>"$E2E_TMP/atspi.log" && return
+    kill -0 "$E2E_APP_PID" 2>/dev/null && echo "AT-SPI: $(head -n1 "$E2E_TMP/atspi.log")" ||
+        echo "the program ended at '$*'"
+    return 1
+}
+calculate() {
+    case $drive in
+    xtest) e2e_click "$wid" 389 276 ;;
+    wtype) keys Tab Tab Tab Tab Tab Tab Tab space ;; # from the first box to 计算
+    atspi) atspi 计算 ;;
+    esac
+}
+save_report() {
     case $drive in
     xtest)
-        e2e_click "$wid" 389 276
         e2e_click "$wid" 621 292
-        e2e_until 10 e2e_window_id "Save As" >/dev/null || { echo "no Save As dialog after clicks on 计算 and 保存"; return; }
+        e2e_until 10 e2e_window_id "Save As" >/dev/null || { echo "no Save As dialog after a click on 保存"; return; }
         e2e_wait_focus "$(e2e_window_id "Save As")"
         xdotool type --delay 10 "$work/result"
         xdotool key --clearmodifiers Return
         # The first Return may only close the completer's list.
         e2e_until 5 test -e "$saved" || xdotool key --clearmodifiers Return ;;
-    wtype) # from the first box: Tab to 计算, then past the report and Beta to 打印 and 保存
-        keys Tab Tab Tab Tab Tab Tab Tab space Tab Tab Tab Tab space
-        e2e_until 20 sway_window "Save As" || { echo "no Save As dialog after 计算 and 保存"; return; }
-        wtype "$work/result"
+    wtype) # from 计算 past the report and Beta and 打印 to 保存
+        keys Tab Tab Tab Tab space
+        e2e_until 20 sway_window "Save As" || { echo "no Save As dialog after 保存"; return; }
+        wtype -s 300 -d 10 "$work/result"
         keys Return
         e2e_until 5 test -e "$saved" || keys Return ;;
-    atspi)
-        as_user
-        "${as[@]}" /usr/bin/python3 "$here/atspi-press.py" "$E2E_APP_PID" 计算
-        "${as[@]}" /usr/bin/python3 "$here/atspi-press.py" "$E2E_APP_PID" 保存
-        "${as[@]}" /usr/bin/python3 "$here/atspi-press.py" "$E2E_APP_PID" save "$work/result" ;;
+    atspi) atspi 保存 && atspi save "$work/result" || return 0 ;;
     esac
     e2e_until 20 test -e "$saved" || { echo "no file saved"; return; }
     e2e_until 5 cmp -s "$expected" "$saved" && echo "expected bytes" || echo "differs: $(cmp "$expected" "$saved" 2>&1)"
@@ -194,8 +205,8 @@ calculate_and_save() {
 print_window() {
     case $drive in
     xtest) e2e_click "$wid" 309 276 ;;
-    wtype) keys shift+Tab space ;; # 保存 has the focus back after its dialog
-    atspi) "${as[@]}" /usr/bin/python3 "$here/atspi-press.py" "$E2E_APP_PID" 打印 ;;
+    wtype) wtype -M shift -k Tab -m shift && keys space ;; # 保存 has the focus back after its dialog
+    atspi) atspi 打印 || return 0 ;;
     esac
     e2e_until 30 eval '[ -n "$(lpstat -W completed -o TestPDF)" ] && [ -z "$(lpstat -o)" ]' || { echo "no job completed"; return; }
     pdfinfo "$work/print.pdf" | awk '$1 == "Pages:" { p = $2 } $1 == "Page" && $2 == "size:" { s = $3 "×" $5 " pt" }
@@ -239,7 +250,13 @@ atspi)
     e2e_until 30 eval '"${as[@]}" /usr/bin/python3 -c "import pyatspi, sys; sys.exit(not any(a and a.get_process_id() == $E2E_APP_PID for a in pyatspi.Registry.getDesktop(0)))"' ||
         e2e_fail "the program did not appear on the accessibility bus" ;;
 esac
-saving=$(calculate_and_save)
+calculated=$(calculate)
 picture=$(screenshot)
+saving=$calculated$(save_report)
 printing=$(print_window)
+if ! kill -0 "$E2E_APP_PID" 2>/dev/null; then
+    wait "$E2E_APP_PID" || { status=$? && not_measured+=("the program ended during the drive: status $status$(
+        [ $status -le 128 ] || echo " (SIG$(kill -l $((status - 128))))")"); }
+    E2E_APP_PID=""
+fi
 IFS=';' && echo "| $desktop | $platform | $frame | $actions | $icon | $picture | $saving | $printing | ${not_measured[*]:-} |"
