@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QStringList>
@@ -39,6 +40,10 @@ void SetUpApplication() {
     QCoreApplication::setApplicationName(QStringLiteral("Velmor1.0"));
     // The desktop entry's name, which Wayland compositors match the window against.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmor.Velmor"));
+    // The picture task bars and window switchers show for the program's windows. On X the same
+    // property gives a title bar its icon, where the window manager draws one: the task bar is
+    // what tells the window apart.
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/velmor.png")));
 
     // The window asks for "宋体". Where no face of that name is installed, Qt tries these in
     // order before its own fallback, so the choice does not depend on fontconfig or LANG.

@@ -7,16 +7,11 @@
 #include <QByteArray>
 #include <QEvent>
 #include <QFont>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
-#include <QScreen>
+#include <QPoint>
 #include <QTextDocument>
-
-#if QT_CONFIG(xcb)
-#include <xcb/xcb.h>
-#endif
 
 #include <algorithm>
 #include <array>
@@ -29,6 +24,7 @@
 #include "memo_report_sink.h"
 #include "report.h"
 #include "report_save.h"
+#include "start_position.h"
 #include "ui_frmvelmor.h"
 
 namespace {
@@ -86,27 +82,12 @@ TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
 
     for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
 
-    PlaceAtDevicePixel(QPoint(441, 482));
+    // A scale factor enlarges the window but does not move it; on a small screen it moves as
+    // little as keeps every button in reach.
+    velmor::PlaceWithinReach(*this, QPoint(441, 482));
 }
 
 TFrmVelmor::~TFrmVelmor() = default;
-
-// A scale factor enlarges the window but does not move it: its top-left stays on the given
-// pixel of the screen.
-void TFrmVelmor::PlaceAtDevicePixel(QPoint pixel) {
-    const qreal ratio = screen() ? screen()->devicePixelRatio() : 1.0;
-    move((QPointF(pixel) / ratio).toPoint());
-#if QT_CONFIG(xcb)
-    // Qt positions a window in whole scaled units, which miss odd pixels at a factor of 2; X
-    // takes the position in pixels. The native window exists from here on, still unmapped.
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 != nullptr && x11->connection() != nullptr) {
-        const uint32_t xy[] = {uint32_t(pixel.x()), uint32_t(pixel.y())};
-        xcb_configure_window(x11->connection(), uint32_t(winId()),
-                             XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, xy);
-    }
-#endif
-}
 
 // The bar's two panels cannot be declared in the form: "就绪", and a notice filling the rest.
 void TFrmVelmor::SetUpStatusBar() {

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QPoint>
 #include <QWidget>
 
 #include <array>
@@ -37,7 +36,6 @@ class TFrmVelmor : public QWidget {
     void changeEvent(QEvent* event) override;
 
   private:
-    void PlaceAtDevicePixel(QPoint pixel);
     void SetUpStatusBar();
     std::array<QByteArray, velmor::kInputCount> InputTexts() const;
 

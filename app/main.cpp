@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "application.h"
+#include "display_choice.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
 #include "window_printer.h"
@@ -15,6 +16,12 @@ int main(int /*argc*/, char* argv[]) {
     // that went away) are errors the program reports, not reasons for the system to end it.
     std::signal(SIGXFSZ, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+
+    // Without a display Qt would abort with a core dump; one line says what is missing.
+    if (const auto problem = velmor::ChooseDisplay()) {
+        std::fprintf(stderr, "%s\n", problem->c_str());
+        return 1;
+    }
 
     // The program takes no options: Qt sees the program name alone, so -platform, -geometry,
     // -title and the like on the command line change nothing.

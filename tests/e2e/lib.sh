@@ -8,8 +8,8 @@ set -eEuo pipefail
 # cupsd and lpadmin live in /usr/sbin, which is not on a normal user's PATH on Debian.
 export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
-E2E_XVFB_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
-E2E_SERVER_PIDS="" # other servers a test starts (compositors, window managers), stopped after the program
+E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
+E2E_SERVER_PIDS="" # other servers a test starts (compositors, session buses), stopped after the program
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
 
 e2e_fail() {
@@ -38,7 +38,7 @@ e2e_require() {
 e2e_cleanup() {
     local status=$? pid
     [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true # else it cannot end
-    for pid in $E2E_APP_PID $E2E_SERVER_PIDS $E2E_CUPS_PID $E2E_XVFB_PID; do
+    for pid in $E2E_APP_PID $E2E_SERVER_PIDS $E2E_CUPS_PID $E2E_WM_PID $E2E_XVFB_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -57,9 +57,11 @@ e2e_until() {
     return 1
 }
 
-# One screen of WIDTHxHEIGHT (1280x1024) × 24 bits, no window manager; -noreset outlives each
-# program's last window.
+# One screen of SIZE (1280x1024) × 24, no window manager; -noreset outlives each program's last
+# window. A second call replaces the first server.
 e2e_start_xvfb() {
+    [ -z "$E2E_XVFB_PID" ] || { kill "$E2E_XVFB_PID" && wait "$E2E_XVFB_PID" || true; }
+    rm -f "$E2E_TMP/display"
     Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset 3>"$E2E_TMP/display" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
@@ -67,6 +69,14 @@ e2e_start_xvfb() {
     export DISPLAY=":$(head -n1 "$E2E_TMP/display")" QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$E2E_TMP/run"
     unset WAYLAND_DISPLAY
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+}
+
+# Starts the window manager COMMAND... and waits until it announces itself.
+e2e_start_wm() {
+    "$@" >"$E2E_TMP/wm.log" 2>&1 &
+    E2E_WM_PID=$!
+    e2e_until 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
+        e2e_fail "$1 did not start: $(cat "$E2E_TMP/wm.log")"
 }
 
 e2e_window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# The real program on private X and CUPS servers, for what only they show: the window's place and
-# size (also scaled), 计算 and 保存 through the real dialog, 打印 (one lossless page of the window's
+# The real program on private X and CUPS servers, for what only they show: no display to open, the
+# window's place and size (also scaled, and on a small screen under openbox), its icon, 计算 and 保存 through the real dialog, 打印 (one lossless page of the window's
 # pixels at the printable corner, the queue's paper), no default printer, a print server that
 # never answers, and 关闭 ending the process.
 # Environment: VELMOR (the program), VELMOR_BUILD_DIR (work files), E2E_ARTIFACT_DIR (pictures).
 source "$(dirname "$0")/lib.sh"
-e2e_require Xvfb xdotool xclip import compare convert cupsd lpadmin lpstat pdfinfo pdfimages \
-    pdftoppm iconv cmp
+e2e_require Xvfb xdotool xclip xprop xwininfo xev openbox import compare convert cupsd lpadmin lpstat pdfinfo \
+    pdfimages pdftoppm iconv cmp od
 : "${VELMOR:?}" "${VELMOR_BUILD_DIR:?}" "${E2E_ARTIFACT_DIR:=$E2E_TMP}"
 work=$VELMOR_BUILD_DIR/e2e-work/velmor
 rm -rf "$work"
@@ -51,6 +51,20 @@ print_on() {
         "681 370 rgb 8 image 96 96" ] || e2e_fail "the images on $1: $(pdfimages -list "$pdf")"
 }
 
+# --- no display to open: one line on standard error and exit 1, not Qt's abort ---------------
+while IFS='|' read -r x wayland line; do
+    status=0
+    env -u QT_QPA_PLATFORM -u DISPLAY -u WAYLAND_DISPLAY ${x:+DISPLAY=$x} ${wayland:+WAYLAND_DISPLAY=$wayland} \
+        XDG_RUNTIME_DIR="$E2E_TMP" "$VELMOR" 2>"$E2E_TMP/stderr" || status=$?
+    [ "$status $(cat "$E2E_TMP/stderr")" = "1 $line" ] ||
+        e2e_fail "DISPLAY=$x WAYLAND_DISPLAY=$wayland: exit $status, $(cat "$E2E_TMP/stderr")"
+done <<'EOF'
+||velmor: cannot open a display (DISPLAY and WAYLAND_DISPLAY are unset)
+:99-bogus||velmor: cannot open the X display ":99-bogus"
+|velmor-none|velmor: cannot open the Wayland display "velmor-none"
+:99-bogus|velmor-none|velmor: cannot open the X display ":99-bogus" nor the Wayland display "velmor-none"
+EOF
+
 # The report file as a Chinese Windows machine writes it: code page 936, CR LF after each line.
 expected=$E2E_TMP/expected.txt
 sed 's/$/\r/' "$(dirname "$0")/../calc/default_report.txt" | iconv -f UTF-8 -t CP936 >"$expected"
@@ -63,11 +77,18 @@ for queue in Letter A4; do
 done
 lpadmin -p A4 -o PageSize=A4
 lpadmin -d Letter
-e2e_start_xvfb
+# Room for the window scaled by 2 at its place.
+e2e_start_xvfb 1920x1280
 
 # --- the window; 计算, 保存 through the real dialog, a name typed without extension -------------
-start_velmor -title Wrong -geometry 100x100+0+0
+# Left to choose, the program takes the X display, not an unreachable Wayland one.
+QT_QPA_PLATFORM="" WAYLAND_DISPLAY=velmor-none start_velmor -title Wrong -geometry 100x100+0+0
 [ "$(e2e_geometry "$wid")" = "681x370 at 441,482" ] || e2e_fail "the window is $(e2e_geometry "$wid")"
+# The icon task bars show: the picture's 32 x 32 pixels as ARGB numbers.
+icon=$(convert "$(dirname "$0")/../../res/velmor.png" -depth 8 rgba:- | od -An -v -tu1 -w4 |
+    awk '{ printf ", %.0f", (($4 * 256 + $1) * 256 + $2) * 256 + $3 }')
+[ "$(xprop -id "$wid" -f _NET_WM_ICON 32c _NET_WM_ICON)" = "_NET_WM_ICON(CARDINAL) = 32, 32$icon" ] ||
+    e2e_fail "the window's icon: $(xprop -id "$wid" -f _NET_WM_ICON 32c _NET_WM_ICON | cut -c1-80)"
 e2e_click "$wid" "${calc[@]}"
 e2e_click "$wid" "${save[@]}"
 e2e_wait_focus "$(e2e_wait_window "Save As")"
@@ -110,8 +131,8 @@ differing=$(compare -metric AE "$E2E_ARTIFACT_DIR/printed-000.png" "$E2E_TMP/win
 # --- scaled by 2: larger, at the same device pixel --------------------------------------------
 QT_SCALE_FACTOR=2 start_velmor
 [ "$(e2e_geometry "$wid")" = "1362x740 at 441,482" ] || e2e_fail "scaled by 2: $(e2e_geometry "$wid")"
-kill "$E2E_APP_PID" # 关闭 lies off the 1280 x 1024 screen
-e2e_wait_app_exit
+e2e_click "$wid" $((2 * close[0])) $((2 * close[1])) # 关闭
+e2e_wait_app_exit 2
 
 # --- the A4 queue: its own paper, the picture at the same printed size ------------------------
 lpadmin -d A4
@@ -168,4 +189,26 @@ start_velmor
 e2e_click "$wid" "${print[@]}"
 expect_box
 [ "$box_width" = "$no_default_width" ] || e2e_fail "no printer at all: a box $box_width px wide, not $no_default_width"
+close_velmor
+
+# --- a 1366 x 768 screen under openbox: the frame moves up just enough to show all of it, and
+# is shown there at once (no move after mapping: the borders were known before) -----------------
+e2e_start_xvfb 1366x768
+xev -root -event substructure >"$E2E_TMP/root-events" &
+e2e_start_wm openbox --sm-disable
+e2e_until 10 test -s "$E2E_TMP/root-events" || e2e_fail "xev saw openbox start no window"
+start_velmor
+read -r left right top bottom <<<"$(xprop -id "$wid" _NET_FRAME_EXTENTS | sed 's/.*=//; s/,//g')"
+top_y=$((768 - bottom - 370 - top))
+# xdotool counts the borders twice here; xwininfo does not.
+inside=$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+    /Width/ { w = $2 } /Height/ { h = $2 } END { print w "x" h " at " x "," y }')
+[ "$inside" = "681x370 at $((441 + left)),$((top_y + top))" ] ||
+    e2e_fail "with borders $left $right $top $bottom, the window is $inside"
+# The frame's moves after it was mapped, as the root window's events tell them.
+frame=$(xwininfo -tree -id "$wid" | awk '/Parent window id/ { print $4 }')
+moves=$(awk -v frame="$frame," '/^(Map|Configure)Notify/ { kind = $1; getline; if ($4 != frame) next
+    if (kind == "MapNotify") shown = at; else if (shown == "") at = $5; else if ($5 != shown) print $5 }' \
+    "$E2E_TMP/root-events")
+[ -z "$moves" ] || e2e_fail "the frame moved after it showed: $moves"
 close_velmor
