@@ -126,7 +126,8 @@ start_program() {
 }
 # The platform plugin the process loaded.
 qt_platform() {
-    e2e_until 20 eval 'grep -q "platforms/libq" /proc/$E2E_APP_PID/maps' || e2e_fail "no Qt platform loaded: $(cat "$E2E_TMP/app.log")"
+    e2e_until 20 eval 'kill -0 $E2E_APP_PID && grep -q "platforms/libq" /proc/$E2E_APP_PID/maps' 2>/dev/null ||
+        e2e_fail "no Qt platform loaded: $(cat "$E2E_TMP/app.log")"
     sed -n 's|.*platforms/libq\([a-z-]*\)\.so$|\1|p' "/proc/$E2E_APP_PID/maps" | head -n1
 }
 # X: "WxH+X+Y" of the frame (window plus the manager's borders), and whether screen and work area hold it.
@@ -155,6 +156,25 @@ desktop_entry() {
         [ -e "$dir/applications/org.velmor.Velmor.desktop" ] && { echo "entry in $dir/applications"; return; }
     done
     echo "no org.velmor.Velmor.desktop installed: generic icon"
+}
+
+# KWin: frame, actions and desktop id as its scripting interface sees them.
+kwin_window() {
+    cat >"$work/window.js" <<'EOF'
+workspace.clientList().forEach(function (c) {
+    if (c.caption !== "Velmor") return;
+    var f = c.frameGeometry;
+    print("velmor-window " + f.width + "×" + f.height + " at " + f.x + "," + f.y + "|close" +
+          (c.minimizable ? " minimize" : "") + (c.maximizable ? " maximize" : "") + "|" + c.desktopFileName);
+});
+EOF
+    as_user
+    "${as[@]}" gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript "$work/window.js" velmor >/dev/null &&
+        "${as[@]}" gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.start >/dev/null || return 0
+    e2e_until 10 grep -q 'velmor-window' "$E2E_TMP/desktop.log" || return 0
+    IFS='|' read -r frame actions icon <<<"$(sed -n 's/.*velmor-window //p' "$E2E_TMP/desktop.log" | head -n1)"
+    frame="$frame; whole frame inside: $(awk -F'[× ,]' '{ print ($4 >= 0 && $5 >= 0 && $4 + $1 <= 1366 && $5 + $2 <= 768) ? "yes" : "no" }' <<<"$frame")"
+    icon="app_id $icon; $(desktop_entry)"
 }
 
 # --- driving --------------------------------------------------------------------------------
@@ -246,10 +266,11 @@ wtype)
     icon="app_id $(swaymsg -t get_tree | jq -r '.. | objects | select(.name? == "Velmor") | .app_id'); $(desktop_entry)" ;;
 atspi)
     frame="not measurable" actions="see the screenshot" icon="app_id set by the program, not readable here; $(desktop_entry)"
-    not_measured+=("frame: the compositor tells no outside program where windows are")
     e2e_until 30 eval '"${as[@]}" /usr/bin/python3 -c "import pyatspi, sys; sys.exit(not any(a and a.get_process_id() == $E2E_APP_PID for a in pyatspi.Registry.getDesktop(0)))"' ||
         e2e_fail "the program did not appear on the accessibility bus" ;;
 esac
+[ "$desktop" != kwin ] || kwin_window
+[ "$frame" != "not measurable" ] || not_measured+=("frame: the compositor tells no outside program where windows are")
 calculated=$(calculate)
 picture=$(screenshot)
 saving=$calculated$(save_report)
