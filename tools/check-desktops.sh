@@ -6,7 +6,9 @@
 # CUPS queue writing PDF) gave the expected file and one page. Input goes in as a user's would:
 # XTEST on X and Xwayland, wtype on sway, accessibility actions (AT-SPI) elsewhere.
 # A tool for people, not a test: it needs root (sway and mutter refuse root, so every desktop and
-# the program run as a user it creates) and the packages named in the README's desktop check.
+# the program run as a user it creates) and these Debian packages: openbox xfwm4 xfce4-panel mutter
+# kwin-wayland weston sway xwayland qt6-wayland xvfb x11-utils xdotool wtype grim imagemagick jq
+# libglib2.0-bin dbus-daemon at-spi2-core python3-pyatspi cups cups-filters poppler-utils.
 # Usage: tools/check-desktops.sh [PROGRAM [PICTURES]]   (build/app/velmor, docs/desktops)
 #        tools/check-desktops.sh --one DESKTOP PROGRAM PICTURES   (one row; what the first runs)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -185,6 +187,11 @@ saved=$work/result.txt
 # Qt has taken it: the keys go in one call, after a pause and each 50 ms apart.
 keys() { wtype -s 300 -d 50 $(printf -- '-k %s ' "$@"); }
 sway_window() { swaymsg -t get_tree | awk -F'"' -v t="$1" '$2 == "name" && $4 == t { found = 1 } END { exit !found }'; }
+# True when the window named NAME has the focus (a window's "focused" comes before its name).
+sway_focused() {
+    swaymsg -t get_tree | awk -F'"' -v t="$1" '$2 == "focused" { f = $3 ~ /true/ } $2 == "name" && $4 == t && f { found = 1 }
+        END { exit !found }'
+}
 
 # Runs atspi-press.py; says why when it fails (the program may have ended).
 atspi() {
@@ -225,7 +232,9 @@ save_report() {
 print_window() {
     case $drive in
     xtest) e2e_click "$wid" 309 276 ;;
-    wtype) wtype -M shift -k Tab -m shift && keys space ;; # 保存 has the focus back after its dialog
+    wtype) # 保存 has the focus back once its dialog has gone
+        e2e_until 20 sway_focused Velmor || { echo "the window did not get the focus back"; return; }
+        wtype -s 300 -M shift -k Tab -m shift && keys space ;;
     atspi) atspi 打印 || return 0 ;;
     esac
     e2e_until 30 eval '[ -n "$(lpstat -W completed -o TestPDF)" ] && [ -z "$(lpstat -o)" ]' || { echo "no job completed"; return; }
@@ -236,6 +245,7 @@ screenshot() {
     local shot=$pictures/$desktop.png
     case $desktop in
     openbox | xfce) import -window root "$shot" ;;
+    mutter-xwayland) [ -n "${wid:-}" ] && import -frame -window "$wid" "$shot" ;; # Xwayland has no root picture
     sway) grim "$shot" ;;
     weston) (cd "$work" && "${as[@]}" weston-screenshooter) &&
         mv "$(compgen -G "$work/wayland-screenshot-*.png" | head -n1)" "$shot" ;;
@@ -260,12 +270,13 @@ xtest)
 wtype)
     e2e_until 20 sway_window Velmor || e2e_fail "sway lists no window Velmor"
     frame=$(swaymsg -t get_tree | jq -r '.. | objects | select(.app_id? == "org.velmor.Velmor") |
-        "\(.rect.width)x\(.rect.height + .deco_rect.height)+\(.rect.x)+\(.rect.y - .deco_rect.height); inside 1366x768: \(
-        .rect.x >= 0 and .rect.y - .deco_rect.height >= 0 and .rect.x + .rect.width <= 1366 and .rect.y + .rect.height <= 768)"')
+        "\(.rect.width)×\(.rect.height + .deco_rect.height) at \(.rect.x),\(.rect.y - .deco_rect.height); whole frame inside: \(
+        if .rect.x >= 0 and .rect.y - .deco_rect.height >= 0 and .rect.x + .rect.width <= 1366 and .rect.y + .rect.height <= 768
+        then "yes" else "no" end)"')
     actions="close (sway: no minimise or maximise)"
     icon="app_id $(swaymsg -t get_tree | jq -r '.. | objects | select(.name? == "Velmor") | .app_id'); $(desktop_entry)" ;;
 atspi)
-    frame="not measurable" actions="see the screenshot" icon="app_id set by the program, not readable here; $(desktop_entry)"
+    frame="not measurable" actions="not measurable" icon="app_id set by the program, not readable here; $(desktop_entry)"
     e2e_until 30 eval '"${as[@]}" /usr/bin/python3 -c "import pyatspi, sys; sys.exit(not any(a and a.get_process_id() == $E2E_APP_PID for a in pyatspi.Registry.getDesktop(0)))"' ||
         e2e_fail "the program did not appear on the accessibility bus" ;;
 esac
