@@ -18,12 +18,14 @@ if [ "${1:-}" != --one ]; then
     [ "$(id -u)" = 0 ] || { echo "check-desktops: run me as root" >&2; exit 1; }
     program=$(realpath "${1:-$here/../build/app/velmor}") pictures=$(realpath -m "${2:-$here/../docs/desktops}")
     [ -x "$program" ] || { echo "check-desktops: no program at $program (build it first)" >&2; exit 1; }
+    logs=$(mktemp -d "${TMPDIR:-/tmp}/check-desktops.XXXXXX")
     mkdir -p "$pictures"
+    echo "check-desktops: each desktop's messages go to $logs" >&2
     echo "| Desktop | Qt platform | Frame on a 1366 × 768 screen | Window actions offered | Icon for the switcher | Screenshot | 计算 + 保存 | 打印 | Not measured |"
     echo "|---|---|---|---|---|---|---|---|---|"
     for desktop in "${desktops[@]}"; do
-        "$0" --one "$desktop" "$program" "$pictures" 2>"$pictures/$desktop.log" ||
-            echo "| $desktop | the check failed: $(grep -m1 FAIL "$pictures/$desktop.log") |"
+        "$0" --one "$desktop" "$program" "$pictures" 2>"$logs/$desktop.log" ||
+            echo "| $desktop | the check failed: $(grep -m1 FAIL "$logs/$desktop.log") |"
     done
     exit 0
 fi
@@ -198,7 +200,7 @@ atspi() {
     as_user
     "${as[@]}" /usr/bin/python3 "$here/atspi-press.py" "$E2E_APP_PID" "$@" 2>"$E2E_TMP/atspi.log" && return
     kill -0 "$E2E_APP_PID" 2>/dev/null && echo "AT-SPI: $(head -n1 "$E2E_TMP/atspi.log")" ||
-        echo "the program ended at '$*'"
+        echo "the program ended at '$1'"
     return 1
 }
 calculate() {
