@@ -25,7 +25,7 @@ def wait_for(what, probe):
         if found is not None:
             return found
         time.sleep(0.1)
-    sys.exit(f"atspi-press: no {what} within 20 s{TREE()}")
+    sys.exit(f"atspi-press: no {what} within 20 s")
 
 
 def application(pid):
@@ -42,22 +42,9 @@ def press(node):
         pass
 
 
-TREE = lambda: ""
-
-
-def dump(node, depth=0):
-    out = "\n" + "  " * depth + f"{node.getRoleName()} '{node.name}'"
-    for child in node:
-        if child is not None and depth < 12:
-            out += dump(child, depth + 1)
-    return out
-
-
 def main():
-    global TREE
     pid, verb = int(sys.argv[1]), sys.argv[2]
     app = wait_for(f"program with process id {pid}", lambda: application(pid))
-    TREE = lambda: dump(app)
     if verb != "save":
         button = wait_for(f"button {verb}", lambda: find(
             app, lambda n: n.getRole() == pyatspi.ROLE_PUSH_BUTTON and n.name == verb))
@@ -65,7 +52,6 @@ def main():
         return
     dialog = wait_for("Save As dialog", lambda: next(
         (w for w in app if w and w.name == "Save As"), None))
-    TREE = lambda: dump(dialog)
     name_box = wait_for("file name box", lambda: find(
         dialog, lambda n: n.getRole() == pyatspi.ROLE_TEXT and n.name == "File name:"))
     name_box.queryEditableText().setTextContents(sys.argv[3])

@@ -36,8 +36,8 @@ user=velmor-desktops
 id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
 chmod 0755 "$E2E_TMP"
 home=$E2E_TMP/home run=$E2E_TMP/user-run work=$E2E_TMP/work
-mkdir -p -m 700 "$home" "$run"
-mkdir -p -m 777 "$work"
+mkdir -m 700 "$home" "$run"
+mkdir -m 777 "$work"
 chown "$user:" "$home" "$run"
 not_measured=()
 
@@ -134,7 +134,7 @@ qt_platform() {
         e2e_fail "no Qt platform loaded: $(cat "$E2E_TMP/app.log")"
     sed -n 's|.*platforms/libq\([a-z-]*\)\.so$|\1|p' "/proc/$E2E_APP_PID/maps" | head -n1
 }
-# X: "WxH+X+Y" of the frame (window plus the manager's borders), and whether screen and work area hold it.
+# X: the frame (the window with the manager's borders) and whether the work area holds it.
 x_frame() {
     local l=0 r=0 t=0 b=0 x y w h ax ay aw ah inside=no
     read -r l r t b <<<"$(xprop -id "$wid" _NET_FRAME_EXTENTS | grep -o '[0-9].*' | tr -d , || true)"
@@ -187,7 +187,11 @@ sed 's/$/\r/' "$here/../tests/calc/default_report.txt" | iconv -f UTF-8 -t CP936
 saved=$work/result.txt
 # wtype: each call brings its own keymap, and keys sent at once with it can be dropped before
 # Qt has taken it: the keys go in one call, after a pause and each 50 ms apart.
-keys() { wtype -s 300 -d 50 $(printf -- '-k %s ' "$@"); }
+keys() {
+    local key args=()
+    for key; do args+=(-k "$key"); done
+    wtype -s 300 -d 50 "${args[@]}"
+}
 sway_window() { swaymsg -t get_tree | awk -F'"' -v t="$1" '$2 == "name" && $4 == t { found = 1 } END { exit !found }'; }
 # True when the window named NAME has the focus (a window's "focused" comes before its name).
 sway_focused() {
@@ -247,7 +251,7 @@ screenshot() {
     local shot=$pictures/$desktop.png
     case $desktop in
     openbox | xfce) import -window root "$shot" ;;
-    mutter-xwayland) [ -n "${wid:-}" ] && import -frame -window "$wid" "$shot" ;; # Xwayland has no root picture
+    mutter-xwayland) [ -n "${wid:-}" ] && import -frame -window "$wid" "$shot" ;; # the window with its frame
     sway) grim "$shot" ;;
     weston) (cd "$work" && "${as[@]}" weston-screenshooter) &&
         mv "$(compgen -G "$work/wayland-screenshot-*.png" | head -n1)" "$shot" ;;

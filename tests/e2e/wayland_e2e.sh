@@ -16,7 +16,7 @@ if [ "$(id -u)" = 0 ]; then
 fi
 chmod 0755 "$E2E_TMP"
 sway_run=$E2E_TMP/sway-run app_run=$E2E_TMP/app-run
-mkdir -p -m 700 "$sway_run" "$app_run"
+mkdir -m 700 "$sway_run" "$app_run"
 [ ${#as_sway_user[@]} = 0 ] || chown "$user" "$sway_run"
 printf '%s\n' 'xwayland disable' 'output HEADLESS-1 resolution 1366x768' >"$E2E_TMP/sway.conf"
 chmod 0644 "$E2E_TMP/sway.conf"
@@ -24,6 +24,7 @@ chmod 0644 "$E2E_TMP/sway.conf"
 "${as_sway_user[@]}" env -i PATH=/usr/bin:/bin HOME="$sway_run" XDG_RUNTIME_DIR="$sway_run" \
     WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     sway -c "$E2E_TMP/sway.conf" >"$E2E_TMP/sway.log" 2>&1 &
+# shellcheck disable=SC2034 # lib.sh stops it
 E2E_SERVER_PIDS=$!
 # sway answers once its event loop runs; a SIGTERM before that would be lost.
 sway_ready() {
