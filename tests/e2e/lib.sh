@@ -8,7 +8,8 @@ set -eEuo pipefail
 # cupsd and lpadmin live in /usr/sbin, which is not on a normal user's PATH on Debian.
 export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
-E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID="" E2E_BUS_PIDS=""
+E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
+E2E_SERVER_PIDS="" # other servers a test starts (compositors, session buses), stopped after the program
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
 
 e2e_fail() {
@@ -37,7 +38,7 @@ e2e_require() {
 e2e_cleanup() {
     local status=$? pid
     [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true # else it cannot end
-    for pid in $E2E_APP_PID $E2E_CUPS_PID $E2E_BUS_PIDS $E2E_WM_PID $E2E_XVFB_PID; do
+    for pid in $E2E_APP_PID $E2E_SERVER_PIDS $E2E_CUPS_PID $E2E_WM_PID $E2E_XVFB_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
@@ -137,12 +138,12 @@ e2e_start_cups() {
 e2e_start_atspi() {
     /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || e2e_skip "not installed: python3-pyatspi"
     dbus-daemon --session --nofork --print-address=3 3>"$E2E_TMP/bus" >/dev/null 2>&1 &
-    E2E_BUS_PIDS=$!
+    E2E_SERVER_PIDS="$! $E2E_SERVER_PIDS"
     e2e_until 10 test -s "$E2E_TMP/bus" || e2e_fail "dbus-daemon did not start"
     export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$E2E_TMP/bus") QT_ACCESSIBILITY=1 \
         QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     /usr/libexec/at-spi-bus-launcher --launch-immediately >/dev/null 2>&1 &
-    E2E_BUS_PIDS="$! $E2E_BUS_PIDS"
+    E2E_SERVER_PIDS="$! $E2E_SERVER_PIDS"
 }
 # The texts of the labels in the window named NAME, one a line; fails when there is none.
 e2e_window_text() {
