@@ -243,7 +243,9 @@ class TestFrmVelmor : public QObject {
         ModalWatcher watcher;
         for (const auto& [shown, typed, filter, key, memo] : steps) {
             QString seen;
-            watcher.onDialog = [&](QFileDialog* dialog) {
+            // Named in the capture: clang before 16 cannot capture a structured binding.
+            watcher.onDialog = [&, &filter = filter, &typed = typed,
+                                &key = key](QFileDialog* dialog) {
                 auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
                 auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
                 for (int i = 0; i < types->count(); ++i) seen += types->itemText(i) + u' ';
@@ -385,7 +387,7 @@ class TestFrmVelmor : public QObject {
         for (const auto& [message, text] : rows) {
             window_->grabMouse();
             QCOMPARE(QWidget::mouseGrabber(), window_.get());
-            velmor::RunHandler([&message] {
+            velmor::RunHandler([&message = message] {
                 if (message == "42") throw 42;
                 if (message.startsWith("typed:"))
                     throw velmor::ConversionError(message.sliced(6).toStdString());
