@@ -43,8 +43,9 @@ velmor_shown() {
     [ "$(windows)" = "org.velmor.Velmor|Velmor" ]
 }
 
+# Nothing else of the test's environment but a sanitizer build's options.
 env -i PATH=/usr/bin:/bin HOME="$app_run" XDG_RUNTIME_DIR="$app_run" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
-    "$VELMOR" >"$E2E_TMP/app.log" 2>&1 &
+    $(env | grep -E '^(A|LS|UBS|TS)AN_OPTIONS=' || true) "$VELMOR" >"$E2E_TMP/app.log" 2>&1 &
 E2E_APP_PID=$!
 e2e_until 20 velmor_shown || e2e_fail "sway shows no window org.velmor.Velmor \"Velmor\" but: $(windows)"
 
