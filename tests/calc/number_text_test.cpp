@@ -179,6 +179,13 @@ TEST(ScaleByPowerOfTen, LimitsAndOneRoundingUpTo19) {
         EXPECT_EQ(ScaleByPowerOfTen(third, k, flags), ExtMul(third, exact, flags)) << k;
         EXPECT_EQ(ScaleByPowerOfTen(third, -k, flags), ExtDiv(third, exact, flags)) << k;
     }
+    // Every table entry in its place: each multiple of 32 up to the largest power reads back.
+    for (int k = 32; k < 4933; k += 32) {
+        EXPECT_EQ(FormatNumberText(ScaleByPowerOfTen(one, k, flags), '.'),
+                  "1E" + std::to_string(k));
+        EXPECT_EQ(FormatNumberText(ScaleByPowerOfTen(one, -k, flags), '.'),
+                  "1E-" + std::to_string(k));
+    }
     EXPECT_FALSE(flags.Any());
     EXPECT_TRUE(ExtIsInf(ScaleByPowerOfTen(one, 4933, flags)) && flags.overflow);
     EXPECT_TRUE(ExtIsInf(ScaleByPowerOfTen(one, 5120, flags)));
