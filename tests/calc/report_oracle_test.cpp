@@ -259,6 +259,10 @@ TEST(ReportOracle, RandomAndEdgeSets) {
         }
         compare(texts);
     }
+    // The separator set for the locale is the one every input is read and every line written with.
+    SetDecimalSeparator(',');
+    compare({"10E3", "1E3", "10E3", "100", "47", "100", "1,5", "50"});
+    SetDecimalSeparator('.');
 }
 
 #else
