@@ -165,7 +165,7 @@ TEST(NumberText, SeparatorFromTheArgumentAndTheSetting) {
         EXPECT_EQ(DecimalSeparatorFromSetting(setting), '.') << (setting ? setting : "null");
 }
 
-TEST(ScaleByPowerOfTen, LimitsAndOneRoundingUpTo19) {
+TEST(ScaleByPowerOfTen, LimitsTablePlacesAndOneRounding) {
     const Extended one = ExtFromUint64(1);
     FpFlags flags;
     for (int k : {-5120, INT_MIN}) EXPECT_EQ(ScaleByPowerOfTen(one, k, flags), Extended{});
