@@ -147,21 +147,12 @@ e2e_start_atspi() {
 }
 # The texts of the labels in the window named NAME, one a line; fails when there is none.
 e2e_window_text() {
-    /usr/bin/python3 - "$1" <<'EOF'
-import sys
-import pyatspi
-
+    /usr/bin/python3 -c 'import sys, pyatspi
 def labels(node):
-    for child in node:
-        if child is not None:
-            if child.getRole() == pyatspi.ROLE_LABEL and child.name:
-                yield child.name
-            yield from labels(child)
-
-for app in pyatspi.Registry.getDesktop(0):
-    for window in app or []:
-        if window is not None and window.name == sys.argv[1]:
-            sys.exit(print("\n".join(labels(window))))
-sys.exit(1)
-EOF
+    for child in (c for c in node if c is not None):
+        if child.getRole() == pyatspi.ROLE_LABEL and child.name: yield child.name
+        yield from labels(child)
+for window in (w for app in pyatspi.Registry.getDesktop(0) for w in app or []):
+    if window is not None and window.name == sys.argv[1]: sys.exit(print("\n".join(labels(window))))
+sys.exit(1)' "$1"
 }

@@ -40,6 +40,8 @@ expect_box() {
     ${3:-xdotool key --clearmodifiers Return} ${3:+"$box"}
     e2e_wait_window_gone Velmor1.0
 }
+# 打印, then the error box saying TEXT.
+print_box() { e2e_click "$wid" "${print[@]}"; expect_box 20 "$1"; }
 none="There is no default printer currently selected."
 # Jobs that ended on QUEUE, printed or not.
 ended() { lpstat -W completed -o "$1" | wc -l; }
@@ -49,7 +51,7 @@ print_on() {
     e2e_click "$wid" "${print[@]}"
     e2e_until 15 eval '[ -n "$(lpstat -W completed -o "$queue")" ] && [ -z "$(lpstat -o)" ]' ||
         e2e_fail "no print job completed on $1"
-    [ "$(lpstat -W completed -o "$1" | wc -l)" = 1 ] || e2e_fail "not one job: $(lpstat -W completed -o)"
+    [ "$(ended "$1")" = 1 ] || e2e_fail "not one job: $(lpstat -W completed -o)"
     info=$(pdfinfo "$pdf" | awk -F': *' '$1 == "Title" || $1 == "Pages" { printf "%s=%s ", $1, $2 }
         $1 == "Page size" { split($2, s, " "); printf "%.0f x %.0f pt", s[1], s[3] }')
     [ "$info" = "Title= Pages=1 $2 pt" ] || e2e_fail "the document on $1: $info"
@@ -154,12 +156,10 @@ e2e_until 15 eval '[ "$(ended A4)" -ge 2 ] && [ -z "$(lpstat -o)" ]' || e2e_fail
 [ "$(ended A4)" = 2 ] || e2e_fail "Enter held sent $(($(ended A4) - 1)) jobs"
 # --- failures once the printer is chosen: a queue not accepting jobs, a printer deleted --------
 cupsreject A4
-e2e_click "$wid" "${print[@]}"
-expect_box 20 $'System Error.  Code: 1286.\nserver-error-not-accepting-jobs.'
+print_box $'System Error.  Code: 1286.\nserver-error-not-accepting-jobs.'
 cupsaccept A4
 lpadmin -x A4
-e2e_click "$wid" "${print[@]}"
-expect_box 20 "Printer selected is not valid."
+print_box "Printer selected is not valid."
 close_velmor
 
 # --- no default printer (an empty name from the print system): the error box twice, no job ---
@@ -167,8 +167,7 @@ close_velmor
 jobs_before=$(lpstat -W all -o)
 start_velmor
 for _ in 1 2; do
-    e2e_click "$wid" "${print[@]}"
-    expect_box 20 "$none"
+    print_box "$none"
 done
 close_velmor
 [ "$(lpstat -W all -o)" = "$jobs_before" ] || e2e_fail "a job was sent: $(lpstat -W all -o)"
@@ -222,13 +221,11 @@ close_velmor
 kill -CONT "$E2E_CUPS_PID"
 lpadmin -x Letter
 start_velmor
-e2e_click "$wid" "${print[@]}"
-expect_box 20 "$none"
+print_box "$none"
 kill "$E2E_CUPS_PID"
 wait "$E2E_CUPS_PID" || true
 E2E_CUPS_PID=""
-e2e_click "$wid" "${print[@]}"
-expect_box 20 $'System Error.  Code: 1282.\nserver-error-service-unavailable.'
+print_box $'System Error.  Code: 1282.\nserver-error-service-unavailable.'
 close_velmor
 
 # --- a 1366 x 768 screen under openbox: the frame moves up just enough to show all of it, and
