@@ -16,7 +16,7 @@ packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libcups2-dev libacl1-
 # the window is tried under; acl and attr serve the saving tests; the accessibility bus reads
 # the message boxes' texts in the end-to-end test.
 if [ "$what" = tests ]; then
-  packages+=(googletest libgtest-dev libbenchmark-dev libmpfr-dev clang libclang-rt-dev
+  packages+=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
              xdotool xclip x11-utils imagemagick cups cups-client cups-filters
              poppler-utils desktop-file-utils appstream dpkg-dev file lintian libxdamage-dev
              openbox sway acl attr dbus at-spi2-core python3-pyatspi)
