@@ -232,40 +232,42 @@ class TestFrmVelmor : public QObject {
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkdir("reports"));
         const QString first = dir.filePath("reports/first.txt"), log = dir.filePath("result.log");
-        // What the dialog shows (the filter selected, the path offered), the name typed after
-        // choosing a filter and the key that ends it, for what the box holds.
-        const std::tuple<QString, QString, int, Qt::Key, QString> steps[] = {
-            {"0 ", dir.filePath("reports/first"), 1, Qt::Key_Return, u"a\u00a0b\nc"_s},
-            {"1 " + first, "other", 0, Qt::Key_Escape, "other"},
-            {"1 " + first, log, 0, Qt::Key_Return, ""},
-            {"0 " + log, dir.filePath("missing/a"), 0, Qt::Key_Return, "x"},
-            {"0 " + dir.filePath("missing/a.txt"), "", 0, Qt::Key_Escape, ""}};
+        const struct {
+            int shownFilter;           // what the dialog offers: the filter selected and the path
+            QString shownPath, typed;  // the name typed after choosing filter, ended by key
+            int filter;
+            Qt::Key key;
+            QString memo;
+        } steps[] = {{0, "", dir.filePath("reports/first"), 1, Qt::Key_Return, u"a\u00a0b\nc"_s},
+                     {1, first, "other", 0, Qt::Key_Escape, "other"},
+                     {1, first, log, 0, Qt::Key_Return, ""},
+                     {0, log, dir.filePath("missing/a"), 0, Qt::Key_Return, "x"},
+                     {0, dir.filePath("missing/a.txt"), "", 0, Qt::Key_Escape, ""}};
         ModalWatcher watcher;
-        for (const auto& [shown, typed, filter, key, memo] : steps) {
-            QString seen;
-            // Named in the capture: clang before 16 cannot capture a structured binding.
-            watcher.onDialog = [&, &filter = filter, &typed = typed,
-                                &key = key](QFileDialog* dialog) {
+        for (const auto& step : steps) {
+            QStringList seen;
+            watcher.onDialog = [&](QFileDialog* dialog) {
                 auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
                 auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-                for (int i = 0; i < types->count(); ++i) seen += types->itemText(i) + u' ';
-                seen += QString::number(types->currentIndex()) + u' ';
-                seen += name->text().isEmpty() ? "" : dialog->directory().filePath(name->text());
+                for (int i = 0; i < types->count(); ++i) seen << types->itemText(i);
+                seen << QString::number(types->currentIndex())
+                     << (name->text().isEmpty() ? "" : dialog->directory().filePath(name->text()));
                 const QRect frame = dialog->frameGeometry();
                 if (frame.topLeft() != velmor::ReportSaveDialog::PlacementOnScreen(
                                            window_->screen()->geometry(), frame.size()))
-                    seen += " misplaced";
-                types->setCurrentIndex(filter);
-                emit types->activated(filter);
+                    seen << "misplaced";
+                types->setCurrentIndex(step.filter);
+                emit types->activated(step.filter);
                 // Typing into the focused box would deselect the file offered.
                 dialog->findChild<QAbstractItemView*>("listView")->clearSelection();
-                name->setText(typed);
-                QTest::keyClick(name, key);
+                name->setText(step.typed);
+                QTest::keyClick(name, step.key);
                 if (dialog->isVisible()) dialog->reject();  // it refused the name
             };
-            Memo()->setPlainText(memo);
+            Memo()->setPlainText(step.memo);
             Click("BitBtn2");
-            QCOMPARE(seen, u"文本文件(*.txt) 所有文件(*.*) "_s + shown);
+            QCOMPARE(seen, QStringList({u"文本文件(*.txt)"_s, u"所有文件(*.*)"_s,
+                                        QString::number(step.shownFilter), step.shownPath}));
         }
         QFile file(first);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -361,43 +363,45 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(velmor::QuotedForDisplay(typed.toStdString()), shown);
     }
 
-    // what() in UTF-8, a full stop after a last character above '.', empty for a non-exception
-    // ("42"); plain text, a mouse grab released. Typed text ("typed:") is quoted whole up to 256
-    // characters, else its first and last 100; isolated when it could reorder the message.
+    // what() in UTF-8, a full stop after a last character above '.', empty for a non-exception;
+    // plain text, a mouse grab released. Typed text is quoted whole up to 256 characters, else
+    // its first and last 100; isolated when it could reorder the message.
     void errorBox() {
         const QString value = "' is not a valid floating point value.", x(100, u'x');
         const QString fsi(QChar(0x2068)), pdi(QChar(0x2069)), rlo(QChar(0x202e)), nul(QChar(0));
         const QString x256 = x + x + x.first(56), moon = u"😀"_s;
-        const QList<std::pair<QString, QString>> rows = {
-            {"x-", "x-"},
-            {"输入电阻", "输入电阻."},
-            {"", ""},
-            {"x/", "x/."},
-            {"'<b>5</b>' is bad.", "'<b>5</b>' is bad."},
-            {"42", ""},
-            {"typed:1" + nul + "2", "'1" + nul + "2" + value},
-            {"typed:" + x256, "'" + x256 + value},
-            {"typed:" + x256 + "y", "'" + x + u'…' + x.first(99) + "y" + value},
-            {"typed:a" + QString(150, u'电') + moon.repeated(149),
-             "'a" + QString(99, u'电') + u'…' + moon.repeated(100) + value},
-            {"typed:5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
-            {"Cannot create file /" + QString(300, u'p'),
-             "Cannot create file /" + QString(300, u'p') + "."}};
+        enum Raised { kError, kTyped, kNotAnException };
+        const struct {
+            Raised raised;
+            QString text, shown;
+        } rows[] = {{kError, "x-", "x-"},
+                    {kError, "输入电阻", "输入电阻."},
+                    {kError, "", ""},
+                    {kError, "x/", "x/."},
+                    {kError, "'<b>5</b>' is bad.", "'<b>5</b>' is bad."},
+                    {kNotAnException, "", ""},
+                    {kTyped, "1" + nul + "2", "'1" + nul + "2" + value},
+                    {kTyped, x256, "'" + x256 + value},
+                    {kTyped, x256 + "y", "'" + x + u'…' + x.first(99) + "y" + value},
+                    {kTyped, "a" + QString(150, u'电') + moon.repeated(149),
+                     "'a" + QString(99, u'电') + u'…' + moon.repeated(100) + value},
+                    {kTyped, "5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
+                    {kError, "Cannot create file /" + QString(300, u'p'),
+                     "Cannot create file /" + QString(300, u'p') + "."}};
         ModalWatcher watcher;
-        for (const auto& [message, text] : rows) {
+        for (const auto& [raised, text, shown] : rows) {
             window_->grabMouse();
             QCOMPARE(QWidget::mouseGrabber(), window_.get());
-            velmor::RunHandler([&message = message] {
-                if (message == "42") throw 42;
-                if (message.startsWith("typed:"))
-                    throw velmor::ConversionError(message.sliced(6).toStdString());
-                throw std::runtime_error(message.toStdString());
+            velmor::RunHandler([&raised = raised, &text = text] {
+                if (raised == kNotAnException) throw 42;
+                if (raised == kTyped) throw velmor::ConversionError(text.toStdString());
+                throw std::runtime_error(text.toStdString());
             });
-            QCOMPARE(std::exchange(watcher.texts, {}), QStringList{text});
+            QCOMPARE(std::exchange(watcher.texts, {}), QStringList{shown});
         }
         const QString look =
             "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0) whole";
-        QCOMPARE(watcher.looks, QStringList(rows.size(), look));
+        QCOMPARE(watcher.looks, QStringList(std::size(rows), look));
     }
 };
 
