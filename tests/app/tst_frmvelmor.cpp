@@ -101,7 +101,9 @@ class TestFrmVelmor : public QObject {
 
   private slots:
     void initTestCase() {
+        velmor::SetDecimalSeparator(',');
         velmor::SetUpApplication();
+        QCOMPARE(velmor::DecimalSeparator(), '.');  // read from the system at start
         report_ = Lines("../calc/default_report.txt");
         QCOMPARE(report_.size(), 29);
     }
@@ -112,7 +114,7 @@ class TestFrmVelmor : public QObject {
     }
     void cleanup() { window_.reset(); }
 
-    // A fixed-size dialog with only a close box.
+    // A fixed-size dialog with only a close box, the program's icon and desktop entry.
     void controls() {
         QStringList lines;
         Describe(window_.get(), "", lines);
@@ -121,6 +123,8 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(window_->minimumSize(), window_->maximumSize());
         QCOMPARE(window_->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
                  Qt::WindowFlags(Qt::WindowCloseButtonHint));
+        QCOMPARE(window_->windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(QGuiApplication::desktopFileName(), "org.velmor.Velmor");
         // Qt's own texts follow the system's language (also run under zh_CN.UTF-8).
         const QString ok = QCoreApplication::translate("QPlatformTheme", "OK"),
                       save = QCoreApplication::translate("QFileDialog", "Save As");
@@ -142,7 +146,8 @@ class TestFrmVelmor : public QObject {
         const QImage label = Find("Label1")->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const auto* pixels = reinterpret_cast<const QRgb*>(label.constBits());
         QCOMPARE(QSet<QRgb>(pixels, pixels + label.width() * label.height()).size(), 2);
-        QVERIFY(Find("StatusBar1")->font().family() != u"宋体"_s);
+        const QFont bar = Find("StatusBar1")->findChild<QLabel*>()->font();
+        QVERIFY(bar.family() != u"宋体"_s && !(bar.styleStrategy() & QFont::NoAntialias));
         const QImage shot = window_->grab().toImage();
         const QPoint origin = Find("Image1")->mapTo(window_.get(), QPoint(0, 0));
         const QColor face = shot.pixelColor(origin + QPoint(-3, 264));
