@@ -258,6 +258,7 @@ class OutputTest : public QObject {
             QString file = "r.txt";
             bool tiny = false;  // in a full 64 KiB tmpfs
             bool modeKept = true;
+            bool callMade = false;  // the failing call is made, then reported failed
         };
         const QByteArray big(256 * 1024, 'x');
         QList<Row> rows = {
@@ -295,6 +296,9 @@ class OutputTest : public QObject {
             {"in place, open", linked, "open", cannot, old, false},
             {"in place, fstat", linked, "fstat", cannot, old, false},
             {"in place, posix_fallocate", linked, "posix_fallocate", stream, old, false},
+            // A reservation that failed part of the way (here: all of it) may lengthen the file.
+            {"in place, posix_fallocate made", linked, "posix_fallocate", stream, old, false, 0640,
+             QByteArray(4096, 'x'), "r.txt", false, true, true},
             {"in place, write", linked, "write", stream, "", false},  // cut to what was written
             {"in place, ftruncate", linked, "ftruncate", stream, now + old.sliced(5), false},
             {"in place, close", linked, "close", stream, now, false}};
@@ -334,7 +338,8 @@ class OutputTest : public QObject {
             QByteArrayList calls;
             velmor::SetFileCallFailure([&](const char* made) {
                 calls << made;
-                return made == row.call && calls.count(row.call) == 1 ? EIO : 0;
+                return made == row.call && calls.count(row.call) == 1 ? row.callMade ? -EIO : EIO
+                                                                      : 0;
             });
             const QString outcome = Outcome([&] { velmor::WriteReportFile(path, row.bytes); });
             velmor::SetFileCallFailure({});
