@@ -198,7 +198,7 @@ class TestFrmVelmor : public QObject {
                 Memo()->verticalScrollBar()->isVisible());
         QStringList expected;
         const QList<QLineEdit*> edits = window_->findChildren<QLineEdit*>();
-        for (QLineEdit* edit : edits) edit->setText(edit->text() + u'?');
+        for (QLineEdit* edit : edits) edit->setText(edit->text() + u'电');
         for (const velmor::InputField& input : velmor::kInputs) {
             const QString name = "Edit"_L1 + QLatin1String(input.name.data(), input.name.size());
             Click("BitBtnCalc");
