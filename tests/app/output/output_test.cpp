@@ -379,6 +379,9 @@ class OutputTest : public QObject {
             QVERIFY(!printer.IsPrinting());
             QCOMPARE(Printed(), QStringList());
         }
+        WindowPrinter blank(Fake(), [](auto&, auto&, auto&) { return QByteArray(); });
+        QCOMPARE(Print(blank), "Printer selected is not valid");  // a page that cannot be drawn
+        QCOMPARE(Printed(), QStringList());
         QVERIFY(qEnvironmentVariable("CUPS_SERVER").startsWith("/nonexistent/"));
         WindowPrinter real(velmor::CreateCupsPrintSystem());
         QCOMPARE(Print(real), "System Error.  Code: 1282.\r\nserver-error-service-unavailable");
