@@ -167,7 +167,6 @@ class OutputTest : public QObject {
             // No break added at the end; CR LF is one break, LF CR two; one after four bytes.
             {u"a\nb\r\nc\rd\n\rµ\u2029中\u2028"_s,
              "61 0d 0a 62 0d 0a 63 0d 0a 64 0d 0a 0d 0a 81 30 85 38 0d 0a d6 d0 0d 0a"},
-            {u"R1（omh）："_s, "52 31 a3 a8 6f 6d 68 a3 a9 a3 ba"},
             // Astral characters, and runs in both encodings.
             {u"😀\U00010000\U0010ffffVµ中😀😀x²Ω"_s,
              "94 39 fc 36 90 30 81 30 e3 32 9a 35 56 81 30 85 38 d6 d0 94 39 fc 36 94 39 fc 36 "
@@ -345,20 +344,21 @@ class OutputTest : public QObject {
             velmor::SetFileCallFailure({});
             const bool kept = row.oldMode != 0 && file.open(QIODevice::ReadOnly);
             const bool renamed = kept && stat(name, &st) == 0 && st.st_ino != was.st_ino;
-            const QString tag = row.tag + u' ';
-            QCOMPARE(
-                QStringList(
-                    {tag + outcome, tag + (kept ? file.readAll() : ""),
-                     tag + Carried(name).section(u' ', !row.modeKept),
-                     tag + (renamed ? "renamed" : "kept"),
-                     tag + QDir(folderPath).entryList(QDir::AllEntries | QDir::Hidden).join(u' '),
-                     tag + (row.call.isEmpty() || calls.contains(row.call)
-                                ? ""
-                                : "not made: " + row.call)}),
-                QStringList({tag + row.message + (row.message == cannot ? path : ""),
-                             tag + row.remains, tag + carried,
-                             tag + (row.renamed ? "renamed" : "kept"), tag + entries.join(u' '),
-                             tag}));
+            const QStringList seen = {
+                outcome,
+                kept ? file.readAll() : "",
+                Carried(name).section(u' ', !row.modeKept),
+                renamed ? "renamed" : "kept",
+                QDir(folderPath).entryList(QDir::AllEntries | QDir::Hidden).join(u' '),
+                row.call.isEmpty() || calls.contains(row.call) ? "" : "not made: " + row.call};
+            const QStringList wanted = {row.message + (row.message == cannot ? path : ""),
+                                        row.remains,
+                                        carried,
+                                        row.renamed ? "renamed" : "kept",
+                                        entries.join(u' '),
+                                        ""};
+            QVERIFY2(seen == wanted, qPrintable(row.tag + ": " + seen.join(" | ") +
+                                                "\n  instead of: " + wanted.join(" | ")));
         }
     }
 
