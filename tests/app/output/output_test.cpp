@@ -313,6 +313,7 @@ class OutputTest : public QObject {
                 Must(seteuid(getuid()) == 0 && setrlimit(RLIMIT_FSIZE, &limit_) == 0, "undo");
                 SetCapability(CAP_FSETID, true);
                 umount(folder);
+                chmod(folder, 0755);
             });
             Must(QDir().mkpath(folderPath), "make the folder");
             QFile file(path), filler(folderPath + "/filler");
