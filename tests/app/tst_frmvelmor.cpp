@@ -376,7 +376,6 @@ class TestFrmVelmor : public QObject {
             QString text, shown;
         } rows[] = {{kError, "x-", "x-"},
                     {kError, "输入电阻", "输入电阻."},
-                    {kError, "", ""},
                     {kError, "x/", "x/."},
                     {kError, "'<b>5</b>' is bad.", "'<b>5</b>' is bad."},
                     {kNotAnException, "", ""},
