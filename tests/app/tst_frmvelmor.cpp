@@ -126,12 +126,8 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(window_->windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
         QCOMPARE(QGuiApplication::desktopFileName(), "org.velmor.Velmor");
         // Qt's own texts follow the system's language (also run under zh_CN.UTF-8).
-        const QString ok = QCoreApplication::translate("QPlatformTheme", "OK"),
-                      save = QCoreApplication::translate("QFileDialog", "Save As");
-        QVERIFY2(QLocale::system().language() == QLocale::Chinese
-                     ? ok.contains(u"确定"_s) && save.contains(u"另存为"_s)
-                     : ok + save == "OKSave As",
-                 qPrintable(ok + save));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"),
+                 QLocale::system().language() == QLocale::Chinese ? u"另存为"_s : u"Save As"_s);
     }
 
     // "宋体" is a crisp 12-pixel Ming face (two colours in a label); the status bar keeps the
