@@ -1,7 +1,8 @@
 // The main window: the schematic, the eight input boxes, the report box and the buttons.
 //
-// The report box is the window's only state besides the boxes' texts. Each click handler runs
-// inside the handler guard, so its errors are shown in a message box and the window stays
+// Besides the boxes' texts and the report box, the window holds what the save dialog remembers
+// (the last path and filter) and the printer chosen at the first print request. Each click handler
+// runs inside the handler guard, so its errors are shown in a message box and the window stays
 // usable with whatever the handler left in it.
 #pragma once
 

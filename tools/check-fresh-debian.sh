@@ -129,8 +129,8 @@ run_tests() {
     fi
     if grep -q '(needs root)' "$work/run-tests.log"; then
         chroot "$root" env QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 XDG_RUNTIME_DIR=/tmp \
-            CUPS_SERVER=/nonexistent.sock /home/tester/velmor/build/tests/app/output_test write \
-            >"$work/root.log" 2>&1 && ! grep -q '^SKIP' "$work/root.log" ||
+            CUPS_SERVER=/nonexistent.sock /home/tester/velmor/build/tests/app/output_test save \
+            >"$work/root.log" 2>&1 && ! grep -q ' skipped: ' "$work/root.log" ||
             { log "FAIL: the rows that need root, as root:"; cat "$work/root.log" >&2; return 1; }
         log "the rows that need root passed as root"
     fi

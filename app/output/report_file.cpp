@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 
@@ -25,12 +26,14 @@ std::function<int(const char*)>& CallFailure() {
     return failure;
 }
 
-// Makes one system call that answers -1 with errno on failure, unless the test hook fails it.
+// Makes one system call that answers -1 with errno on failure, unless the test hook fails it
+// (before the call, or after it when the hook's answer is negative).
 template <typename Call>
 auto Sys(const char* name, Call call) -> decltype(call()) {
     if (const auto& failure = CallFailure())
         if (const int error = failure(name)) {
-            errno = error;
+            if (error < 0) call();
+            errno = std::abs(error);
             return -1;
         }
     return call();

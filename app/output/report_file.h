@@ -30,8 +30,9 @@ namespace velmor {
 void WriteReportFile(const QString& path, const QByteArray& bytes);
 
 // For tests: asked before each system call the writer makes, with the call's name ("open",
-// "write", "fsync", ...); a non-zero answer fails that call with that errno instead of making it.
-// Empty (the default): every call is made.
+// "write", "fsync", ...); a positive answer fails that call with that errno instead of making it,
+// a negative one makes the call and then fails it with minus that errno (a call that failed part
+// of the way). Empty (the default): every call is made.
 void SetFileCallFailure(std::function<int(const char* call)> failure);
 
 }  // namespace velmor

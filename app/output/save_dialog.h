@@ -52,10 +52,6 @@ class ReportSaveDialog final : public SavePathPrompt {
     // dialog ends any other way.
     std::optional<QString> AskSavePath() override;
 
-    QString LastPath() const { return lastPath_; }
-    // The filter entry selected, counted from 1.
-    int FilterIndex() const { return filterIndex_; }
-
     // Where the dialog goes on a screen: left = screen left + (screen width - dialog width) / 2,
     // top = screen top + (screen height - dialog height) / 3, in integers rounded toward zero.
     static QPoint PlacementOnScreen(const QRect& screen, const QSize& dialog);
@@ -66,6 +62,7 @@ class ReportSaveDialog final : public SavePathPrompt {
 
     QWidget* owner_;
     QString lastPath_;
+    // The filter entry selected, counted from 1.
     int filterIndex_ = 1;
 };
 

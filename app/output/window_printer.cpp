@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "output_errors.h"
@@ -31,12 +30,11 @@ struct WindowPrinter::Session {
 };
 
 int ScaleToPrinter(int pixels, int printerDpi, int screenDpi) {
-    Q_ASSERT(screenDpi > 0);
+    Q_ASSERT(pixels >= 0 && printerDpi >= 0 && screenDpi > 0);
     const int64_t product = int64_t(pixels) * printerDpi;
     const int64_t quotient = product / screenDpi;
-    const int64_t remainder = product % screenDpi;
-    // Halves away from zero: compare twice the remainder's magnitude with the divisor.
-    if (2 * std::llabs(remainder) >= screenDpi) return int(quotient + (product < 0 ? -1 : 1));
+    // Halves up: compare twice the remainder with the divisor.
+    if (2 * (product % screenDpi) >= screenDpi) return int(quotient + 1);
     return int(quotient);
 }
 

@@ -3,7 +3,7 @@
 // One page holding the window's client area, rendered off screen (not copied from the screen),
 // drawn at the top-left of the printable area at the size the window has on screen: W x H pixels
 // at the screen's logical dpi become W * printer dpi / screen dpi by H * printer dpi / screen dpi
-// printer dots, rounded to nearest with halves away from zero. The image goes to the job
+// printer dots, rounded to nearest with halves up. The image goes to the job
 // losslessly, so the printed colours are the window's. The job has an empty document name.
 #pragma once
 
@@ -23,8 +23,8 @@ class QWidget;
 
 namespace velmor {
 
-// pixels * printerDpi / screenDpi in 64 bits, rounded to nearest with halves away from zero.
-// screenDpi must be positive.
+// pixels * printerDpi / screenDpi in 64 bits, rounded to nearest with halves up. pixels and
+// printerDpi must not be negative, screenDpi must be positive.
 int ScaleToPrinter(int pixels, int printerDpi, int screenDpi);
 
 class WindowPrinter {
