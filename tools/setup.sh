@@ -14,12 +14,13 @@ packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libcups2-dev libacl1-
 # dpkg-dev and file are what cpack needs to compute the Debian package's dependencies, lintian
 # checks the package; openbox and sway are the window manager and the Wayland-only compositor
 # the window is tried under; acl and attr serve the saving tests; the accessibility bus reads
-# the message boxes' texts in the end-to-end test.
+# the message boxes' texts in the end-to-end test; locales lets velmor-report's test make a
+# locale whose decimal separator is a comma.
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
-             xdotool xclip x11-utils imagemagick cups cups-client cups-filters
+             xdotool x11-utils imagemagick cups cups-client cups-filters
              poppler-utils desktop-file-utils appstream dpkg-dev file lintian libxdamage-dev
-             openbox sway acl attr dbus at-spi2-core python3-pyatspi)
+             openbox sway acl attr dbus at-spi2-core python3-pyatspi locales)
 fi
 
 # apt-get update waits for dpkg's lock but not for the package lists' own, which a running
