@@ -85,16 +85,11 @@ e2e_wait_window() {
     e2e_until "${2:-20}" e2e_window_id "$1" >/dev/null || e2e_fail "no window named '$1' within ${2:-20}s"
     e2e_window_id "$1"
 }
-e2e_wait_window_gone() {
-    local gone=$1
-    e2e_until 20 eval '! e2e_window_id "$gone" >/dev/null' || e2e_fail "window '$gone' is still there"
-}
+e2e_no_window() { ! e2e_window_id "$1" >/dev/null; }
+e2e_wait_window_gone() { e2e_until 20 e2e_no_window "$1" || e2e_fail "window '$1' is still there"; }
+e2e_focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 # Keys typed next reach window WID only once it has the keyboard focus.
-e2e_wait_focus() {
-    local focus=$1
-    e2e_until 20 eval '[ "$(xdotool getwindowfocus 2>/dev/null)" = "$focus" ]' ||
-        e2e_fail "window $focus did not get the keyboard focus"
-}
+e2e_wait_focus() { e2e_until 20 e2e_focused "$1" || e2e_fail "window $1 did not get the keyboard focus"; }
 # "WIDTHxHEIGHT at X,Y" of the window's inside.
 e2e_geometry() {
     xdotool getwindowgeometry --shell "$1" |
