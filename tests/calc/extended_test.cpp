@@ -33,8 +33,6 @@ TEST(ExtendedExact, KnownResults) {
 
 #if LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
 
-constexpr int kBias = kExtBias;
-
 enum class Op { kAdd, kSub, kMul, kDiv, kRoundToInt, kToDouble, kFromDouble };
 
 struct Outcome {
@@ -125,16 +123,16 @@ TEST(ExtendedVsX87, Random) {
             int eb = anyExp();
             // Often sums cancel, and products and quotients land near an end of the range.
             if (coin()) eb = near(ea, coin() ? 1 : 66);
-            if (op == Op::kMul && coin()) eb = near(edge - ea + kBias, 66);
-            if (op == Op::kDiv && coin()) eb = near(ea - edge + kBias, 66);
+            if (op == Op::kMul && coin()) eb = near(edge - ea + kExtBias, 66);
+            if (op == Op::kDiv && coin()) eb = near(ea - edge + kExtBias, 66);
             Extended a = next(ea), b = next(eb);
             if (ea == eb && coin()) b.signif = a.signif ^ (b.signif >> near(40, 23));
             check(op, a, b);
         }
     }
-    const int edges[] = {kBias - 1022, kBias - 1075, kBias + 1023};
+    const int edges[] = {kExtBias - 1022, kExtBias - 1075, kExtBias + 1023};
     for (int i = 0; i < 1'000'000; ++i) {
-        check(Op::kRoundToInt, next(coin() ? anyExp() : near(kBias + 31, 34)));
+        check(Op::kRoundToInt, next(coin() ? anyExp() : near(kExtBias + 31, 34)));
         check(Op::kToDouble, next(coin() ? anyExp() : near(edges[i % 3], 3)));
         check(Op::kFromDouble, {0, coin() ? rng() : rng() >> (rng() % 64)});
     }
