@@ -1,7 +1,7 @@
 // The model against an independent one: the same formulas evaluated by the x87 itself in its
 // 80-bit long double, each step's exception flags read as it completes. Each formula is compared
 // bit for bit over random operands, and whole reports line by line and message by message for
-// edge input sets.
+// some of those random input sets and for edge ones.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -201,7 +201,7 @@ TEST(ReportOracle, EachFormulaBitForBitAndRandomReports) {
         std::ranges::transform(values, texts.begin(), Format);
         const std::string got = Calculate(texts), want = Oracle(texts);
         if (got != want && ++disagreements <= 3)
-            ADD_FAILURE() << testing::PrintToString(texts) << got << "\ninstead of" << want;
+            ADD_FAILURE() << testing::PrintToString(texts) << "\n" << got << "\nnot\n" << want;
     }
 }
 
