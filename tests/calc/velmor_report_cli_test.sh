@@ -39,7 +39,7 @@ check C.UTF-8 <<EOF
 EOF
 # The comma locale: the installed one, or one compiled into the work folder (package locales).
 if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  localedef -i de_DE -f UTF-8 "$work/de_DE.UTF-8" >/dev/null 2>&1 || { echo "FAIL: no de_DE.UTF-8"; exit 1; }
+  localedef -i de_DE -f UTF-8 "$work/de_DE.UTF-8" >/dev/null 2>&1 || { echo "FAIL: cannot make the de_DE.UTF-8 locale (package locales)"; exit 1; }
   export LOCPATH=$work
 fi
 check de_DE.UTF-8 <<<'0|基极静态电位VB=0,75V||10E3 1E3 10E3 100 47 100 1,5 50'
