@@ -22,7 +22,8 @@ class ConversionError : public VelmorError {
     explicit ConversionError(std::string text);
     // The text as typed (UTF-8), NULs included.
     const std::string& Text() const { return text_; }
-    // The message quoting quoted, as what() gives it for a text of that form.
+    // The message with quoted between its quotes (what() is MessageFor(Text())); a caller that
+    // shows the text otherwise passes it as shown.
     static std::string MessageFor(std::string_view quoted);
 
   private:
@@ -38,9 +39,11 @@ class ArithmeticError : public VelmorError {
 };
 
 // Raises the error for the first fault recorded in flags, in the order the processor reports
-// them (invalid, then division by zero, then overflow); returns when there is none. Inline, as
-// it runs after every step of a formula.
-[[noreturn]] void RaiseFault(const FpFlags& flags);  // flags hold at least one fault
+// them: invalid, then division by zero, then overflow. flags must hold at least one.
+[[noreturn]] void RaiseFault(const FpFlags& flags);
+
+// Raises as RaiseFault does when flags hold a fault; returns when they hold none. Inline, as it
+// runs after every step of a formula and almost always finds none.
 inline void RaiseOnFault(const FpFlags& flags) {
     if (flags.Any()) RaiseFault(flags);
 }

@@ -11,6 +11,8 @@
 #include <bit>
 #include <utility>
 
+#include "wide_division.h"
+
 namespace velmor {
 namespace {
 
@@ -67,23 +69,6 @@ U128 ShiftRightJam(U128 a, int32_t dist) {
     if (dist <= 0) return a;
     if (dist >= 128) return a != 0 ? 1 : 0;
     return (a >> dist) | ((a << (128 - dist)) != 0 ? 1 : 0);
-}
-
-// (high·2^64 + low) / divisor for high < divisor, so that the quotient fits 64 bits; the
-// remainder goes to remainder. VELMOR_PORTABLE_DIVISION takes the portable branch on x86-64 too,
-// so that the tests check it there.
-uint64_t DivideWide(uint64_t high, uint64_t low, uint64_t divisor, uint64_t& remainder) {
-#if defined(__x86_64__) && !defined(VELMOR_PORTABLE_DIVISION)
-    // One hardware division: the general 128-bit division is a library call that cannot know
-    // the quotient is this small.
-    uint64_t quotient;
-    __asm__("divq %[d]" : "=a"(quotient), "=d"(remainder) : "a"(low), "d"(high), [d] "rm"(divisor));
-    return quotient;
-#else
-    const U128 n = (U128{high} << 64) | low;
-    remainder = static_cast<uint64_t>(n % divisor);
-    return static_cast<uint64_t>(n / divisor);
-#endif
 }
 
 int CountLeadingZeros(U128 a) {

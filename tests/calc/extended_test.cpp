@@ -34,6 +34,7 @@ TEST(ExtendedExact, KnownResults) {
 #if LDBL_MANT_DIG == 64 && (defined(__x86_64__) || defined(__i386__))
 
 enum class Op { kAdd, kSub, kMul, kDiv, kRoundToInt, kToDouble, kFromDouble };
+const char* const kOpNames[] = {"add", "sub", "mul", "div", "roundToInt", "toDouble", "fromDouble"};
 
 struct Outcome {
     Extended value;
@@ -97,8 +98,8 @@ TEST(ExtendedVsX87, Random) {
     auto check = [&](Op op, Extended a, Extended b = {}) {
         const Outcome x87 = OnX87(op, a, b), ours = InSoftware(op, a, b);
         if (!(x87 == ours) && ++mismatches <= 10) {
-            ADD_FAILURE() << int(op) << ": " << Outcome{a} << ", " << Outcome{b} << ": x87 " << x87
-                          << ", ours " << ours;
+            ADD_FAILURE() << kOpNames[int(op)] << ": " << Outcome{a} << ", " << Outcome{b}
+                          << ": x87 " << x87 << ", ours " << ours;
         }
     };
     std::mt19937_64 rng(20240611);

@@ -105,35 +105,40 @@ TEST(ParseNumberText, SameBitsAsDigitByDigitRounding) {
 }
 
 TEST(FormatNumberText, WorkedTable) {
-    // 6700.525606197245 is rounded twice, first to 18 digits (...72500), where the exact value
-    // gives ...724 in 15. A carry past the first digit raises the exponent. For 2^-681 the
-    // exponent estimate is one too large; the digits must still start with a non-zero.
     // clang-format off
-    const std::pair<double, const char*> rows[] = {{0.008, "0.008"},
-        {1204.0 / 13.0, "92.6153846153846"}, {0.0001, "0.0001"}, {0.00001, "1E-5"},
-        {0.0000123, "1.23E-5"}, {1200, "1200"}, {1.0 / 3.0, "0.333333333333333"},
-        {2.0 / 3.0, "0.666666666666667"}, {100.0 / 51.0, "1.96078431372549"}, {0.1 + 0.2, "0.3"},
-        {-2.5, "-2.5"}, {1e14, "100000000000000"}, {999999999999999.0, "999999999999999"},
-        {999999999999999.5, "1E15"}, {1.5e20, "1.5E20"},
-        {123456789012345678.0, "1.23456789012346E17"}, {99999.99999999999, "100000"}, {0.0, "0"},
-        {-0.0, "0"}, {0.00009999999999999999, "0.0001"}, {6700.525606197245, "6700.52560619725"},
-        {4.9E-324, "4.94065645841247E-324"}, {DBL_MAX, "1.79769313486232E308"},
-        {9.9999999999999995, "10"}, {0.00099999999999999995, "0.001"},
-        {-9999999999999999.0, "-1E16"}, {std::ldexp(1.0, -681), "9.96719495109757E-206"}};
+    const std::tuple<const char*, double, const char*> rows[] = {{"IE", 0.008, "0.008"},
+        {"rbe", 1204.0 / 13.0, "92.6153846153846"}, {"ro", 100.0 / 51.0, "1.96078431372549"},
+        {"last fixed", 0.0001, "0.0001"}, {"first exponent", 0.00001, "1E-5"}, {"zero", 0.0, "0"},
+        {"negative exponent", 0.0000123, "1.23E-5"}, {"positive exponent", 1.5e20, "1.5E20"},
+        {"integer", 1200, "1200"}, {"15 digits", 1e14, "100000000000000"}, {"-0", -0.0, "0"},
+        {"15 nines", 999999999999999.0, "999999999999999"}, {"negative", -2.5, "-2.5"},
+        {"rounded down", 1.0 / 3.0, "0.333333333333333"}, {"17 digits", 0.1 + 0.2, "0.3"},
+        {"rounded up", 2.0 / 3.0, "0.666666666666667"}, {"carry to 10", 9.9999999999999995, "10"},
+        {"rounded with exponent", 123456789012345678.0, "1.23456789012346E17"},
+        {"rounded to 18 digits (...72500), then 15", 6700.525606197245, "6700.52560619725"},
+        {"carry to 1E15", 999999999999999.5, "1E15"}, {"carry to 1E5", 99999.99999999999, "100000"},
+        {"carry to 1E-4", 0.00009999999999999999, "0.0001"},
+        {"carry to 1E-3", 0.00099999999999999995, "0.001"}, {"-1E16", -9999999999999999.0, "-1E16"},
+        {"least", 4.9E-324, "4.94065645841247E-324"}, {"largest", DBL_MAX, "1.79769313486232E308"},
+        {"exponent estimate one too large", std::ldexp(1.0, -681), "9.96719495109757E-206"}};
     // clang-format on
-    for (const auto& [value, text] : rows) EXPECT_EQ(Format(value), text) << value;
+    for (const auto& [corner, value, text] : rows) EXPECT_EQ(Format(value), text) << corner;
+    // clang-format off
+    const std::tuple<const char*, Extended, const char*> extended[] = {
+        {"infinity", ExtPack(1, kExtMaxExp, 1ULL << 63), "-INF"},
+        {"pseudo-NaN", ExtPack(0, kExtMaxExp, 1), "INF"},
+        {"a NaN has no sign", ExtPack(1, kExtMaxExp, 0xC000000000000000), "NAN"},
+        {"an unnormal is a NaN", ExtPack(1, kExtBias, 1ULL << 62), "NAN"},
+        {"denormal", ExtPack(0, 0, 12345), "0"}, {"no sign on zero", ExtNeg(Extended{}), "0"},
+        {"18-digit scratch below 10^18", ParseNumberText("9.99999999999999999999", '.'), "10"},
+        {"the same with an exponent", ParseNumberText("9.9999999999999999999E300", '.'), "1E301"}};
+    // clang-format on
+    for (const auto& [corner, value, text] : extended)
+        EXPECT_EQ(FormatNumberText(value, '.'), text) << corner;
+}
+
+TEST(FormatNumberText, SmallPowersOfTwoStartWithANonZeroDigit) {
     for (int e = -1074; e < -600; ++e) EXPECT_NE(Format(std::ldexp(1.0, e))[0], '0') << e;
-    // A NaN has no sign and an unnormal is one; just below a power of ten the 18-digit scratch
-    // must not round up to 10^18.
-    // clang-format off
-    const std::pair<Extended, const char*> extended[] = {
-        {ExtPack(1, kExtMaxExp, 1ULL << 63), "-INF"}, {ExtPack(0, kExtMaxExp, 1), "INF"},
-        {ExtPack(1, kExtMaxExp, 0xC000000000000000), "NAN"},
-        {ExtPack(1, kExtBias, 1ULL << 62), "NAN"}, {ExtPack(0, 0, 12345), "0"},
-        {ExtNeg(Extended{}), "0"}, {ParseNumberText("9.99999999999999999999", '.'), "10"},
-        {ParseNumberText("9.9999999999999999999E300", '.'), "1E301"}};
-    // clang-format on
-    for (const auto& [value, text] : extended) EXPECT_EQ(FormatNumberText(value, '.'), text);
 }
 
 TEST(NumberText, SeparatorFromTheArgumentAndTheSetting) {
