@@ -5,8 +5,10 @@
 
 #include <acl/libacl.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <linux/limits.h>
 #include <sys/acl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -16,27 +18,48 @@
 #include <optional>
 #include <utility>
 
+#include "file_call_seam.h"
 #include "output_errors.h"
 
 namespace velmor {
 namespace {
 
-std::function<int(const char*)>& CallFailure() {
-    static std::function<int(const char*)> failure;
-    return failure;
+struct Seam {
+    std::function<int(const char*)> failure;
+    std::function<void(const char*)> made;
+};
+
+Seam& TheSeam() {
+    static Seam seam;
+    return seam;
 }
 
-// Makes one system call that answers -1 with errno on failure, unless the test hook fails it
-// (before the call, or after it when the hook's answer is negative).
+// Makes one system call that answers -1 with errno on failure, unless the test seam fails it
+// (before the call, or after it when the seam's answer is negative).
 template <typename Call>
 auto Sys(const char* name, Call call) -> decltype(call()) {
-    if (const auto& failure = CallFailure())
-        if (const int error = failure(name)) {
-            if (error < 0) call();
+    const Seam& seam = TheSeam();
+    if (seam.failure)
+        if (const int error = seam.failure(name)) {
+            if (error < 0) {
+                call();
+                if (seam.made) seam.made(name);
+            }
             errno = std::abs(error);
             return -1;
         }
     return call();
+}
+
+// A name as the folder that holds it and its last part.
+struct Place {
+    QByteArray folder, base;
+};
+
+Place Split(const QByteArray& name) {
+    const qsizetype slash = name.lastIndexOf('/');
+    if (slash < 0) return {".", name};
+    return {slash == 0 ? "/" : name.first(slash), name.sliced(slash + 1)};
 }
 
 // An existing file that nobody may write to is read-only. Root passes every permission check,
@@ -45,7 +68,7 @@ bool IsWriteProtected(const struct stat& st) {
     return S_ISREG(st.st_mode) && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
 }
 
-// An open file, closed when it goes out of scope unless Close() reported on it.
+// An open file, closed exactly once: by Close(), or when it goes out of scope.
 class OpenFile {
   public:
     explicit OpenFile(int fd) : fd_(fd) {}
@@ -55,11 +78,12 @@ class OpenFile {
         if (fd_ >= 0) ::close(fd_);
     }
     int Fd() const { return fd_; }
-    // A file system that reports its failure only when the file is closed counts too.
+    // A file system that reports its failure only when the file is closed counts too. The
+    // descriptor is gone even then: closing its number again could close a file another thread
+    // has just opened.
     bool Close() {
-        if (Sys("close", [this] { return ::close(fd_); }) != 0) return false;
-        fd_ = -1;
-        return true;
+        const int fd = std::exchange(fd_, -1);
+        return Sys("close", [fd] { return ::close(fd); }) == 0;
     }
 
   private:
@@ -86,17 +110,17 @@ qsizetype WriteAll(int fd, const QByteArray& bytes) {
     return done;
 }
 
-// A new, empty file beside name (hidden, with a name of its own), removed again unless renamed.
+// A new, empty file in the folder of a place, under a short hidden name of its own (so that it
+// fits wherever the place's name fits), removed again unless renamed.
 class TemporaryFile {
   public:
-    TemporaryFile(const QByteArray& name, mode_t mode) {
-        const qsizetype slash = name.lastIndexOf('/') + 1;
-        for (int attempt = 0; attempt < 64; ++attempt) {
-            name_ = name.first(slash) + '.' + name.sliced(slash) + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36);
+    TemporaryFile(const Place& place, mode_t mode)
+        : folder_(::open(place.folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+        for (int attempt = 0; attempt < 64 && folder_.Fd() >= 0; ++attempt) {
+            name_ = '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
             const int fd = Sys("open", [&] {
-                return ::open(name_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                              mode);
+                return ::openat(folder_.Fd(), name_.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
             });
             if (fd >= 0) {
                 file_.emplace(fd);
@@ -108,7 +132,7 @@ class TemporaryFile {
     ~TemporaryFile() {
         if (file_) {
             file_.reset();
-            ::unlink(name_.constData());
+            ::unlinkat(folder_.Fd(), name_.constData(), 0);
         }
     }
     bool IsOpen() const { return file_.has_value(); }
@@ -117,18 +141,51 @@ class TemporaryFile {
     bool Finish() {
         return Sys("fsync", [this] { return fsync(Fd()); }) == 0 && file_->Close();
     }
-    // Renamed to name: from now on it is the file at name.
-    bool RenameTo(const QByteArray& name) {
-        if (Sys("rename", [&] { return ::rename(name_.constData(), name.constData()); }) != 0)
+    // Renamed to base in its folder: from now on it is the file there.
+    bool RenameTo(const QByteArray& base) {
+        if (Sys("rename", [&] {
+                return ::renameat(folder_.Fd(), name_.constData(), folder_.Fd(), base.constData());
+            }) != 0)
             return false;
         file_.reset();
         return true;
     }
 
   private:
+    OpenFile folder_;
     QByteArray name_;
     std::optional<OpenFile> file_;
 };
+
+// The inode flags a user may set, and no-copy-on-write, which a replacement carries. Immutable
+// and append-only files can be neither replaced nor rewritten.
+constexpr int kCarriedFlags =
+    (FS_FL_USER_MODIFIABLE | FS_NOCOW_FL) & ~(FS_IMMUTABLE_FL | FS_APPEND_FL);
+
+// The file's inode flags: 0 where the file system has none, nullopt when they cannot be read.
+std::optional<int> InodeFlags(int fd) {
+    int flags = 0;
+    if (Sys("FS_IOC_GETFLAGS", [&] { return ioctl(fd, FS_IOC_GETFLAGS, &flags); }) == 0)
+        return flags;
+    return errno == ENOTTY || errno == EOPNOTSUPP ? std::optional(0) : std::nullopt;
+}
+
+// Gives the empty file at fd the inode flags of the file oldName (before any data: some, like
+// no-copy-on-write, only take on an empty file); false when they cannot all be given.
+bool CarryFlags(int fd, const QByteArray& oldName) {
+    const OpenFile old(
+        ::open(oldName.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    const std::optional<int> was = old.Fd() < 0 ? std::nullopt : InodeFlags(old.Fd());
+    const std::optional<int> now = InodeFlags(fd);
+    if (!was || !now || (*was & (FS_IMMUTABLE_FL | FS_APPEND_FL))) return false;
+    int wanted = (*now & ~kCarriedFlags) | (*was & kCarriedFlags);
+    if (wanted == *now) return true;
+    if (Sys("FS_IOC_SETFLAGS", [&] { return ioctl(fd, FS_IOC_SETFLAGS, &wanted); }) != 0)
+        return false;
+    // A file system may take the call and drop a flag it does not keep.
+    const std::optional<int> given = InodeFlags(fd);
+    return given && (*given & kCarriedFlags) == (*was & kCarriedFlags);
+}
 
 bool CarryAcl(int fd, const QByteArray& oldName) {
     acl_t acl = nullptr;
@@ -189,20 +246,24 @@ bool CarryOver(int fd, const QByteArray& oldName, const struct stat& old) {
 }
 
 // Replaces the file by a temporary file renamed over it. False (and nothing changed) when the
-// temporary file cannot be made or cannot carry all that the old file carries; raises
-// StreamWriteError when the data cannot be stored and CannotCreateFileError when the rename
-// fails, with the old file untouched.
+// temporary file cannot be made, cannot carry all that the old file carries or cannot be renamed
+// over it for a reason rewriting in place does not share; raises StreamWriteError when the data
+// cannot be stored and CannotCreateFileError when the rename fails otherwise, with the old file
+// untouched.
 bool ReplaceByRename(const QString& path, const QByteArray& name, const QByteArray& bytes,
                      const struct stat* old) {
     // A new file gets the usual mode and the folder's default ACL; a replacement starts private.
-    TemporaryFile file(name, old ? 0600 : 0666);
-    if (!file.IsOpen()) return false;
+    const Place place = Split(name);
+    TemporaryFile file(place, old ? 0600 : 0666);
+    if (!file.IsOpen() || (old && !CarryFlags(file.Fd(), name))) return false;
     if (WriteAll(file.Fd(), bytes) != bytes.size()) throw StreamWriteError();
     // After the data: writing would drop set-ID bits and file capabilities again.
     if (old && !CarryOver(file.Fd(), name, *old)) return false;
     if (!file.Finish()) throw StreamWriteError();
-    if (!file.RenameTo(name)) throw CannotCreateFileError(path);
-    return true;
+    if (file.RenameTo(place.base)) return true;
+    // A mount point (a bind-mounted file) or a name on another mount can still be rewritten.
+    if (old && (errno == EBUSY || errno == EXDEV || errno == ENAMETOOLONG)) return false;
+    throw CannotCreateFileError(path);
 }
 
 // Writes bytes over the existing regular file and cuts it to their length: the file stays the
@@ -210,9 +271,9 @@ bool ReplaceByRename(const QString& path, const QByteArray& name, const QByteArr
 void RewriteInPlace(const QString& path, const QByteArray& name, const QByteArray& bytes) {
     // Read access too, as the file is opened for saving (the reservation below needs it where
     // the C library emulates it). O_NONBLOCK: should the path have become a FIFO meanwhile,
-    // opening it must not wait.
+    // opening it must not wait; should it have become a symbolic link, it is not followed.
     OpenFile file(Sys("open", [&] {
-        return ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        return ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     }));
     const int fd = file.Fd();
     struct stat st = {};
@@ -238,10 +299,35 @@ void RewriteInPlace(const QString& path, const QByteArray& name, const QByteArra
         throw StreamWriteError();
 }
 
+// The file that name finally names after every symbolic link at its end, each followed only
+// where MayFollowLink allows; nullopt for a link that is refused, loops or cannot be read.
+std::optional<QByteArray> FollowLinks(QByteArray name) {
+    for (int hop = 0; hop < 40; ++hop) {  // the kernel gives up after 40 links as well
+        struct stat link = {}, folder = {};
+        if (lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) return name;
+        const Place place = Split(name);
+        if (stat(place.folder.constData(), &folder) != 0 ||
+            !MayFollowLink(link.st_uid, folder.st_uid, folder.st_mode, geteuid()))
+            return std::nullopt;
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t size = readlink(name.constData(), target.data(), size_t(target.size()));
+        if (size <= 0 || size >= target.size()) return std::nullopt;
+        target.truncate(size);
+        name = target.startsWith('/') ? target : place.folder + '/' + target;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
-void SetFileCallFailure(std::function<int(const char* call)> failure) {
-    CallFailure() = std::move(failure);
+void SetFileCallFailure(std::function<int(const char* call)> failure,
+                        std::function<void(const char* call)> made) {
+    TheSeam() = {std::move(failure), std::move(made)};
+}
+
+bool MayFollowLink(uid_t linkOwner, uid_t folderOwner, mode_t folderMode, uid_t user) {
+    const mode_t guarded = S_ISVTX | S_IWOTH;
+    return (folderMode & guarded) != guarded || linkOwner == folderOwner || linkOwner == user;
 }
 
 void WriteReportFile(const QString& path, const QByteArray& bytes) {
@@ -252,15 +338,16 @@ void WriteReportFile(const QString& path, const QByteArray& bytes) {
         if (!ReplaceByRename(path, name, bytes, nullptr)) throw CannotCreateFileError(path);
         return;
     }
-    // A symbolic link names the file it points to; one that points nowhere is refused.
-    if (stat(name.constData(), &st) != 0) throw CannotCreateFileError(path);
+    // A symbolic link names the file it points to; one that is refused or points nowhere fails.
+    const std::optional<QByteArray> target = FollowLinks(name);
+    if (!target || stat(target->constData(), &st) != 0) throw CannotCreateFileError(path);
     // FIFOs, sockets, devices and folders are not report files.
     if (!S_ISREG(st.st_mode) || IsWriteProtected(st)) throw CannotCreateFileError(path);
 
     // With one name only, no symbolic or hard link sees the old bytes after a rename.
     const bool oneName = S_ISREG(linkSt.st_mode) && st.st_nlink == 1;
     if (oneName && ReplaceByRename(path, name, bytes, &st)) return;
-    RewriteInPlace(path, name, bytes);
+    RewriteInPlace(path, *target, bytes);
 }
 
 }  // namespace velmor
