@@ -299,23 +299,40 @@ void RewriteInPlace(const QString& path, const QByteArray& name, const QByteArra
         throw StreamWriteError();
 }
 
-// The file that name finally names after every symbolic link at its end, each followed only
-// where MayFollowLink allows; nullopt for a link that is refused, loops or cannot be read.
-std::optional<QByteArray> FollowLinks(QByteArray name) {
-    for (int hop = 0; hop < 40; ++hop) {  // the kernel gives up after 40 links as well
+// The link's target, or nullopt when it cannot be read.
+std::optional<QByteArray> LinkTarget(const QByteArray& link) {
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t size = readlink(link.constData(), target.data(), size_t(target.size()));
+    if (size <= 0 || size >= target.size()) return std::nullopt;
+    return target.first(size);
+}
+
+// The name with every symbolic link in it resolved (parts that do not exist stay as they are),
+// each followed only where MayFollowLink allows; nullopt for a link that is refused, loops or
+// cannot be read.
+std::optional<QByteArray> ResolveLinks(const QByteArray& name) {
+    QByteArray done = name.startsWith('/') ? "/" : ".";  // a folder with no link on its way
+    QByteArrayList rest = name.split('/');
+    for (int links = 0; !rest.isEmpty();) {
+        const QByteArray part = rest.takeFirst();
+        if (part.isEmpty() || part == ".") continue;
+        const QByteArray next = done + (done.endsWith('/') ? "" : "/") + part;
         struct stat link = {}, folder = {};
-        if (lstat(name.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) return name;
-        const Place place = Split(name);
-        if (stat(place.folder.constData(), &folder) != 0 ||
+        if (part == ".." || lstat(next.constData(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            done = next;
+            continue;
+        }
+        // The kernel gives up after 40 links as well.
+        if (++links > 40 || stat(done.constData(), &folder) != 0 ||
             !MayFollowLink(link.st_uid, folder.st_uid, folder.st_mode, geteuid()))
             return std::nullopt;
-        QByteArray target(PATH_MAX, Qt::Uninitialized);
-        const ssize_t size = readlink(name.constData(), target.data(), size_t(target.size()));
-        if (size <= 0 || size >= target.size()) return std::nullopt;
-        target.truncate(size);
-        name = target.startsWith('/') ? target : place.folder + '/' + target;
+        const std::optional<QByteArray> target = LinkTarget(next);
+        if (!target) return std::nullopt;
+        rest = target->split('/') + rest;
+        if (target->startsWith('/')) done = "/";
     }
-    return std::nullopt;
+    // A name ending in a slash names a folder, never a report file.
+    return name.endsWith('/') ? done + '/' : done;
 }
 
 }  // namespace
@@ -332,22 +349,23 @@ bool MayFollowLink(uid_t linkOwner, uid_t folderOwner, mode_t folderMode, uid_t 
 
 void WriteReportFile(const QString& path, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);
+    const std::optional<QByteArray> resolved = ResolveLinks(name);
+    if (!resolved) throw CannotCreateFileError(path);
     struct stat linkSt = {}, st = {};
     if (lstat(name.constData(), &linkSt) != 0) {
         // Nothing there yet (or not reachable): a new file, made whole before it appears.
-        if (!ReplaceByRename(path, name, bytes, nullptr)) throw CannotCreateFileError(path);
+        if (!ReplaceByRename(path, *resolved, bytes, nullptr)) throw CannotCreateFileError(path);
         return;
     }
-    // A symbolic link names the file it points to; one that is refused or points nowhere fails.
-    const std::optional<QByteArray> target = FollowLinks(name);
-    if (!target || stat(target->constData(), &st) != 0) throw CannotCreateFileError(path);
+    // A symbolic link names the file it points to; one that points nowhere fails.
+    if (stat(resolved->constData(), &st) != 0) throw CannotCreateFileError(path);
     // FIFOs, sockets, devices and folders are not report files.
     if (!S_ISREG(st.st_mode) || IsWriteProtected(st)) throw CannotCreateFileError(path);
 
     // With one name only, no symbolic or hard link sees the old bytes after a rename.
     const bool oneName = S_ISREG(linkSt.st_mode) && st.st_nlink == 1;
-    if (oneName && ReplaceByRename(path, name, bytes, &st)) return;
-    RewriteInPlace(path, *target, bytes);
+    if (oneName && ReplaceByRename(path, *resolved, bytes, &st)) return;
+    RewriteInPlace(path, *resolved, bytes);
 }
 
 }  // namespace velmor

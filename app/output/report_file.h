@@ -23,7 +23,7 @@ namespace velmor {
 //   reserved first, so a full disk or a file-size limit leaves the old bytes as they were; a
 //   write that still fails after that leaves the file cut to what was written (should that last
 //   cut fail, the old bytes beyond the new length stay after the new ones).
-// A symbolic link at the end of the path is followed only where MayFollowLink allows it.
+// Every symbolic link on the way to the file is followed only where MayFollowLink allows it.
 //
 // Raises CannotCreateFileError(path) when the file cannot be created or opened (missing folder,
 // no permission, an existing file without write permission - also for root, as a read-only file

@@ -335,20 +335,24 @@ class OutputTest : public QObject {
             acl_free(acl);
             return set ? nullptr : "no default ACLs here";
         };
-        // The user's own link to the file, in a folder that is not sticky.
-        const Prepare ownLink = [](auto& folder, auto& file) {
-            return Must(rename(file, folder + "/target") == 0 && symlink("target", file) == 0,
-                        "link");
+        // The file or its folder moved aside, with a link in its place: the user's own, in a
+        // folder that is not sticky, or another user's in a sticky one everyone may write to.
+        const auto moveAside = [](const QByteArray& name) {
+            return Must(rename(name, name + "2") == 0 && symlink(name + "2", name) == 0, "link");
         };
-        // Another user's link in a sticky folder everyone may write to, as in /tmp.
-        const Prepare planted = [=](auto& folder, auto& file) {
+        const auto plant = [=](const QByteArray& name, const QByteArray& folder) -> const char* {
             QFile setting("/proc/sys/fs/protected_symlinks");
             if (!setting.open(QFile::ReadOnly) || setting.readAll() != "0\n")
                 return "fs.protected_symlinks is 1 here: the kernel itself refuses such a link";
-            return foreign(folder, file) ?: ownLink(folder, file)
-                                         ?: Must(lchown(file, 65534, 65534) == 0 &&
-                                                     chmod(folder, 01777) == 0,
-                                                 "plant the link");
+            return geteuid() != 0 ? "cannot give a link another owner (needs root)"
+                                  : moveAside(name) ?: Must(lchown(name, 65534, 65534) == 0 &&
+                                                                chmod(folder, 01777) == 0,
+                                                            "plant a link");
+        };
+        const Prepare ownLink = [=](auto&, auto& file) { return moveAside(file); };
+        const Prepare planted = [=](auto& folder, auto& file) { return plant(file, folder); };
+        const Prepare plantedFolder = [=](auto& folder, auto&) {
+            return plant(folder, folder + "/..");
         };
         // The old file bind-mounted over itself, which a rename cannot replace (EBUSY).
         const Prepare bound = [this](auto&, auto& file) {
@@ -371,7 +375,9 @@ class OutputTest : public QObject {
             {.tag = "longest name", .renamed = true, .file = longest},
             {.tag = "bind mount", .prepare = bound},
             {.tag = "own symbolic link", .prepare = ownLink},
-            {.tag = "planted symbolic link", .prepare = planted, .message = kCannot},
+            {.tag = "another user's link to it", .prepare = planted, .message = kCannot},
+            {.tag = "another user's link to its folder", .prepare = plantedFolder,
+             .message = kCannot, .file = "sub/r.txt"},
             {.tag = "read-only file", .message = kCannot, .oldMode = 0444},
             // Rewritten in place, the room is reserved before the old bytes are touched.
             {.tag = "hard link, full disk", .prepare = linked, .message = kStream, .bytes = big,
