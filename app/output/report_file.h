@@ -4,8 +4,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <sys/types.h>
-
 namespace velmor {
 
 // Creates or replaces the file at path with exactly bytes, without asking. The path keeps naming
@@ -23,7 +21,8 @@ namespace velmor {
 //   reserved first, so a full disk or a file-size limit leaves the old bytes as they were; a
 //   write that still fails after that leaves the file cut to what was written (should that last
 //   cut fail, the old bytes beyond the new length stay after the new ones).
-// Every symbolic link on the way to the file is followed only where MayFollowLink allows it.
+// Every symbolic link on the way to the file is followed only where the kernel's protection of
+// sticky folders would follow it (see followed_links.h).
 //
 // Raises CannotCreateFileError(path) when the file cannot be created or opened (missing folder,
 // no permission, an existing file without write permission - also for root, as a read-only file
@@ -32,10 +31,5 @@ namespace velmor {
 // the old one, and StreamWriteError when the data cannot all be written (a full disk, a
 // file-size limit; the caller ignores SIGXFSZ).
 void WriteReportFile(const QString& path, const QByteArray& bytes);
-
-// Whether user may follow a symbolic link owned by linkOwner in a folder of folderOwner with
-// folderMode, by the rule the kernel applies with fs.protected_symlinks: in a sticky folder that
-// everyone may write to (/tmp), only links of the folder's owner or of the user themselves.
-bool MayFollowLink(uid_t linkOwner, uid_t folderOwner, mode_t folderMode, uid_t user);
 
 }  // namespace velmor

@@ -22,6 +22,7 @@
 #include <functional>
 
 #include "file_call_seam.h"
+#include "followed_links.h"
 #include "output_errors.h"
 #include "report_encoding.h"
 #include "report_file.h"
