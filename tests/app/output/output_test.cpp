@@ -75,14 +75,9 @@ void NoteSkipped(const QString& row, const char* reason) {
 // false where the file system lacks one of them.
 bool Decorate(const QByteArray& name) {
     acl_t acl = acl_from_text("u::rw-,u:nobody:rw-,g::rw-,m::rw-,o::r--");
-    const int fd = open(name, O_RDONLY);
-    int flags = 0;
     const bool set = acl && acl_set_file(name.constData(), ACL_TYPE_ACCESS, acl) == 0 &&
                      lsetxattr(name.constData(), "user.tag", "blue", 4, 0) == 0 &&
-                     ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                     (flags |= FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL) &&
-                     ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    close(fd);
+                     QProcess::execute("chattr", {"+dAS", QFile::decodeName(name)}) == 0;
     acl_free(acl);
     return set;
 }
@@ -141,18 +136,16 @@ const QString kCannot = "Cannot create file ", kStream = "Stream write error";
 struct SaveRow {
     QString tag;
     Prepare prepare = {};
-    QByteArray call = {};  // the call that fails, the first time it is made
-    int error = EIO;
-    bool callMade = false;                   // the failing call is made, then reported failed
-    QString message = {};                    // kCannot is followed by the path
+    QByteArray call = {};  // the call that fails, the first time it is made, with error
+    int error = EIO;       // negative: the call is made, then reported failed with -error
+    QString message = {};  // kCannot is followed by the path
     std::optional<QByteArray> remains = {};  // by default the new bytes, or after a failure the old
     bool renamed = false;                    // a new inode at the path
     int oldMode = 0640;                      // 0: no old file
     QByteArray bytes = kNew;
     QString file = "r.txt";
     bool tiny = false;  // in a full 64 KiB tmpfs
-    bool modeKept = true;
-    int created = 0;  // the mode of a file the save creates, under the umask that gives it
+    int mode = 0;       // that of a file the save creates or changes (0: the old one; -1: any)
 };
 
 // What the path and its folder hold: the file's bytes, all it carries, its inode, the other
@@ -205,15 +198,13 @@ class OutputTest : public QObject {
         if (row.tiny && (!privateMounts_ || mount("tmpfs", folder, "tmpfs", 0, "size=64k") != 0))
             return "cannot mount a tmpfs (needs root)";
         if (row.oldMode) {
-            Must(file.open(QIODevice::WriteOnly) && file.write(kOld) > 0, "write the old file");
-            file.close();
+            Must(file.open(QIODevice::WriteOnly) && file.write(kOld) > 0 && file.flush(), "write");
             if (!row.tiny && !Decorate(name)) return "no ACLs, user attributes or inode flags";
             Must(chmod(name, mode_t(row.oldMode)) == 0, "set the mode");
         }
         if (const char* reason = row.prepare ? row.prepare(folder, name) : nullptr) return reason;
         if (row.tiny && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            while (filler.write(QByteArray(4096, 'f')) == 4096) {
-            }
+            while (filler.write(QByteArray(4096, 'f')) == 4096) continue;
         return nullptr;
     }
     // Saves as the row asks and compares what the save leaves with the row. Once a descriptor
@@ -225,25 +216,25 @@ class OutputTest : public QObject {
         velmor::SetFileCallFailure(
             [&](const char* call) {
                 calls << call;
-                if (call != row.call || calls.count(row.call) != 1) return 0;
-                return row.callMade ? -row.error : row.error;
+                return call == row.call && calls.count(row.call) == 1 ? row.error : 0;
             },
             [&](const char*) { taken = open("/dev/null", O_RDONLY); });
-        const mode_t umasked = umask(row.created ? 0777 & ~row.created : 022);
+        const mode_t umasked = umask(row.mode > 0 ? 0777 & ~row.mode : 022);
         const QString outcome = Outcome([&] { velmor::WriteReportFile(path, row.bytes); });
         umask(umasked);
         velmor::SetFileCallFailure({});
         QStringList seen = Look(path), wanted = was;
         wanted[0] = row.remains.value_or(row.message.isEmpty() ? kNew : row.oldMode ? kOld : "");
-        if (row.created)
+        if (row.mode > 0)
             std::tie(seen[1], wanted[1]) =
-                std::pair(seen[1].section(u' ', 0, 0), QString::number(row.created, 8));
-        if (!row.modeKept)
+                std::pair(seen[1].section(u' ', 0, 0), QString::number(row.mode, 8));
+        if (row.mode < 0)
             for (QString* carried : {&seen[1], &wanted[1]}) *carried = carried->section(u' ', 1);
         seen[2] = seen[2] == was[2] ? "same inode" : "new inode";
         wanted[2] = row.renamed ? "new inode" : "same inode";
+        const bool made = row.call.isEmpty() || calls.contains(row.call);
         seen << outcome << (taken >= 0 && close(taken) != 0 ? "closed twice" : "")
-             << (row.call.isEmpty() || calls.contains(row.call) ? "" : "not made: " + row.call);
+             << (made ? "" : "not made: " + row.call);
         wanted << row.message + (row.message == kCannot ? path : "") << ""
                << "";
         QVERIFY2(seen == wanted, qPrintable(row.tag + ": " + seen.join(" | ") +
@@ -300,11 +291,9 @@ class OutputTest : public QObject {
                  "6884719b8ad05f38e271524bfb3d3b9345a55f25e3016641efb11d145e2697b9"_ba);
     }
 
-    // Saving over what each row prepares: the outcome, the old file's bytes and all it carries,
-    // whether a rename replaced it (a new inode), and nothing left beside it. The failing call, if
-    // any, fails once: a file with one name is then rewritten in place instead; a failure while
-    // replacing leaves the old file as it was, one in place what the row names. A user, a limit
-    // or a mount set up for a row goes with it.
+    // Saving over what each row prepares. A failing call makes a file with one name be rewritten
+    // in place instead; a failure while replacing leaves the old file as it was, one in place what
+    // the row names. A user, a capability or a mount set up for a row goes with it.
     void save() {
         const Prepare linked = [](auto&, auto& file) {
             return Must(link(file, file + ".link") == 0, "link");
@@ -325,9 +314,6 @@ class OutputTest : public QObject {
                             (geteuid() != 0 || seteuid(65534) == 0),
                         "lock the folder");
         };
-        const Prepare fifo = [](auto&, auto& file) {
-            return Must(mkfifo(file, 0644) == 0, "FIFO");
-        };
         // The folder's default ACL, which a new file takes and the old one lacks.
         const Prepare aclFolder = [](auto& folder, auto& file) {
             acl_t acl = acl_from_text("u::rwx,u:nobody:rwx,g::r-x,m::rwx,o::---");
@@ -345,78 +331,69 @@ class OutputTest : public QObject {
             QFile setting("/proc/sys/fs/protected_symlinks");
             if (!setting.open(QFile::ReadOnly) || setting.readAll() != "0\n")
                 return "fs.protected_symlinks is 1 here: the kernel itself refuses such a link";
-            return geteuid() != 0 ? "cannot give a link another owner (needs root)"
-                                  : moveAside(name) ?: Must(lchown(name, 65534, 65534) == 0 &&
-                                                                chmod(folder, 01777) == 0,
-                                                            "plant a link");
+            if (geteuid() != 0) return "cannot give a link another owner (needs root)";
+            return moveAside(name)
+                       ?: Must(lchown(name, 65534, 65534) == 0 && chmod(folder, 01777) == 0,
+                               "plant a link");
         };
         const Prepare ownLink = [=](auto&, auto& file) { return moveAside(file); };
         const Prepare planted = [=](auto& folder, auto& file) { return plant(file, folder); };
-        const Prepare plantedFolder = [=](auto& folder, auto&) {
-            return plant(folder, folder + "/..");
-        };
+        const Prepare toFolder = [=](auto& folder, auto&) { return plant(folder, folder + "/.."); };
         // The old file bind-mounted over itself, which a rename cannot replace (EBUSY).
         const Prepare bound = [this](auto&, auto& file) {
             return privateMounts_ ? Must(mount(file, file, nullptr, MS_BIND, nullptr) == 0, "bind")
                                   : "no mount namespace of its own (unshare needs root)";
         };
-        const QByteArray big(256 * 1024, 'x');
         const QString longest = QString(251, u'n') + ".txt";  // 255 bytes, a name's limit
-        const QString tiny = "tiny/r.txt";
         // clang-format off
         QList<SaveRow> rows = {
             {.tag = "locked folder", .prepare = locked, .oldMode = 0666, .file = "locked/r.txt"},
-            // A folder or a device alike.
-            {.tag = "FIFO", .prepare = fifo, .message = kCannot, .oldMode = 0},
+            {.tag = "FIFO (a folder or device alike)",
+             .prepare = [](auto&, auto& file) { return Must(mkfifo(file, 0644) == 0, "FIFO"); },
+             .message = kCannot, .oldMode = 0},
             {.tag = "name too long", .message = kCannot, .oldMode = 0, .file = QString(256, u'r')},
             {.tag = "new, longest name", .renamed = true, .oldMode = 0, .file = longest,
-             .created = 0644},
+             .mode = 0644},
             {.tag = "new, 85 Chinese characters", .renamed = true, .oldMode = 0,
-             .file = QString(85, u'报'), .created = 0640},
+             .file = QString(85, u'报'), .mode = 0640},
             {.tag = "longest name", .renamed = true, .file = longest},
             {.tag = "bind mount", .prepare = bound},
             {.tag = "own symbolic link", .prepare = ownLink},
             {.tag = "another user's link to it", .prepare = planted, .message = kCannot},
-            {.tag = "another user's link to its folder", .prepare = plantedFolder,
+            {.tag = "another user's link to its folder", .prepare = toFolder,
              .message = kCannot, .file = "sub/r.txt"},
             {.tag = "read-only file", .message = kCannot, .oldMode = 0444},
             // Rewritten in place, the room is reserved before the old bytes are touched.
-            {.tag = "hard link, full disk", .prepare = linked, .message = kStream, .bytes = big,
-             .file = tiny, .tiny = true},
-            {.tag = "full disk", .message = kStream, .file = tiny, .tiny = true},
+            {.tag = "hard link, full disk", .prepare = linked, .message = kStream,
+             .bytes = QByteArray(256 * 1024, 'x'), .file = "tiny/r.txt", .tiny = true},
+            {.tag = "full disk", .message = kStream, .file = "tiny/r.txt", .tiny = true},
             {.tag = "set-ID and sticky bits", .renamed = true, .oldMode = 07664},
             {.tag = "other owner", .prepare = foreign, .renamed = true},
-            // Written by a caller outside its group, a file loses set-group-ID in place too
-            // (Linux 6.2 and later).
+            // Written from outside its group, a file loses set-group-ID in place too (Linux 6.2+).
             {.tag = "set-group-ID, group not the saver's", .prepare = noFsetid, .oldMode = 02664,
-             .modeKept = false},
+             .mode = -1},
             {.tag = "no ACL in a folder with one", .prepare = aclFolder, .renamed = true},
             {.tag = "no ACL, fremovexattr", .prepare = aclFolder, .call = "fremovexattr"},
             {.tag = "renamed, fchown", .prepare = foreign, .call = "fchown"},
             {.tag = "renamed, write", .call = "write", .message = kStream},
             {.tag = "renamed, fsync", .call = "fsync", .message = kStream},
-            {.tag = "renamed, close", .call = "close", .callMade = true, .message = kStream},
+            {.tag = "renamed, close", .call = "close", .error = -EIO, .message = kStream},
             {.tag = "renamed, rename", .call = "rename", .message = kCannot},
             {.tag = "renamed, rename across mounts", .call = "rename", .error = EXDEV},
             {.tag = "in place, open", .prepare = linked, .call = "open", .message = kCannot},
-            {.tag = "in place, fstat", .prepare = linked, .call = "fstat", .message = kCannot},
-            {.tag = "in place, posix_fallocate", .prepare = linked, .call = "posix_fallocate",
-             .message = kStream},
             // A reservation that failed part of the way (here: all of it) may lengthen the file.
             {.tag = "in place, posix_fallocate made", .prepare = linked, .call = "posix_fallocate",
-             .callMade = true, .message = kStream, .bytes = QByteArray(4096, 'x')},
-            // Cut to what was written.
-            {.tag = "in place, write", .prepare = linked, .call = "write", .message = kStream,
-             .remains = ""},
+             .error = -EIO, .message = kStream, .bytes = QByteArray(4096, 'x')},
+            {.tag = "in place, write: cut to what was written", .prepare = linked, .call = "write",
+             .message = kStream, .remains = ""},
             {.tag = "in place, ftruncate", .prepare = linked, .call = "ftruncate",
              .message = kStream, .remains = kNew + kOld.sliced(5)},
-            {.tag = "in place, close", .prepare = linked, .call = "close", .callMade = true,
+            {.tag = "in place, close", .prepare = linked, .call = "close", .error = -EIO,
              .message = kStream, .remains = kNew}};
         // clang-format on
         // A call that fails while the new file is given what the old one carries.
-        for (const char* call :
-             {"open", "FS_IOC_GETFLAGS", "FS_IOC_SETFLAGS", "llistxattr", "acl_get_file",
-              "acl_set_fd", "lgetxattr", "fsetxattr", "fchmod", "fstat"})
+        for (const char* call : {"open", "FS_IOC_GETFLAGS", "FS_IOC_SETFLAGS", "llistxattr",
+                                 "acl_get_file", "acl_set_fd", "lgetxattr", "fsetxattr", "fchmod"})
             rows.append({.tag = "renamed, "_L1 + call, .call = call});
         for (const SaveRow& row : rows) {
             QTemporaryDir dir;
