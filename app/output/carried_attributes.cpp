@@ -70,10 +70,10 @@ bool CarryAttributes(int fd, const QByteArray& oldName) {
             return false;
     }
     // The new file took the folder's default ACL, which the old file may not have had.
-    return acl ||
-           FileCall("fremovexattr", [&] { return fremovexattr(fd, "system.posix_acl_access"); }) ==
-               0 ||
-           errno == ENODATA || errno == ENOTSUP;
+    if (acl) return true;
+    const int removed =
+        FileCall("fremovexattr", [&] { return fremovexattr(fd, "system.posix_acl_access"); });
+    return removed == 0 || errno == ENODATA || errno == ENOTSUP;
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ bool ReplaceByRename(const QString& path, const QByteArray& name, const QByteArr
 }
 
 // Writes bytes over the existing regular file and cuts it to their length: the file stays the
-// same file, with its links, owner, mode, ACL and attributes.
+// same file, with its links, owner, mode, ACL, attributes and inode flags.
 void RewriteInPlace(const QString& path, const QByteArray& name, const QByteArray& bytes) {
     // Read access too, as the file is opened for saving (the reservation below needs it where
     // the C library emulates it). O_NONBLOCK: should the path have become a FIFO meanwhile,
