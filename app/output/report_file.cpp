@@ -3,40 +3,30 @@
 #include <QFile>
 #include <QRandomGenerator>
 
-#include <acl/libacl.h>
 #include <fcntl.h>
-#include <linux/limits.h>
-#include <sys/acl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <optional>
-#include <utility>
 
+#include "carried_attributes.h"
+#include "file_calls.h"
+#include "followed_links.h"
 #include "output_errors.h"
 
 namespace velmor {
 namespace {
 
-std::function<int(const char*)>& CallFailure() {
-    static std::function<int(const char*)> failure;
-    return failure;
-}
+// A name as the folder that holds it and its last part.
+struct Place {
+    QByteArray folder, base;
+};
 
-// Makes one system call that answers -1 with errno on failure, unless the test hook fails it
-// (before the call, or after it when the hook's answer is negative).
-template <typename Call>
-auto Sys(const char* name, Call call) -> decltype(call()) {
-    if (const auto& failure = CallFailure())
-        if (const int error = failure(name)) {
-            if (error < 0) call();
-            errno = std::abs(error);
-            return -1;
-        }
-    return call();
+Place Split(const QByteArray& name) {
+    const qsizetype slash = name.lastIndexOf('/');
+    if (slash < 0) return {".", name};
+    return {slash == 0 ? "/" : name.first(slash), name.sliced(slash + 1)};
 }
 
 // An existing file that nobody may write to is read-only. Root passes every permission check,
@@ -44,27 +34,6 @@ auto Sys(const char* name, Call call) -> decltype(call()) {
 bool IsWriteProtected(const struct stat& st) {
     return S_ISREG(st.st_mode) && !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH));
 }
-
-// An open file, closed when it goes out of scope unless Close() reported on it.
-class OpenFile {
-  public:
-    explicit OpenFile(int fd) : fd_(fd) {}
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    ~OpenFile() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int Fd() const { return fd_; }
-    // A file system that reports its failure only when the file is closed counts too.
-    bool Close() {
-        if (Sys("close", [this] { return ::close(fd_); }) != 0) return false;
-        fd_ = -1;
-        return true;
-    }
-
-  private:
-    int fd_;
-};
 
 // Cuts the file to length on a path that has already failed: if this fails too, nothing more
 // can be done.
@@ -76,7 +45,7 @@ void CutTo(int fd, off_t length) {
 qsizetype WriteAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const ssize_t written = Sys("write", [&] {
+        const ssize_t written = FileCall("write", [&] {
             return ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         });
         if (written < 0 && errno == EINTR) continue;
@@ -86,17 +55,17 @@ qsizetype WriteAll(int fd, const QByteArray& bytes) {
     return done;
 }
 
-// A new, empty file beside name (hidden, with a name of its own), removed again unless renamed.
+// A new, empty file in the folder of a place, under a short hidden name of its own (so that it
+// fits wherever the place's name fits), removed again unless renamed.
 class TemporaryFile {
   public:
-    TemporaryFile(const QByteArray& name, mode_t mode) {
-        const qsizetype slash = name.lastIndexOf('/') + 1;
-        for (int attempt = 0; attempt < 64; ++attempt) {
-            name_ = name.first(slash) + '.' + name.sliced(slash) + '.' +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 36);
-            const int fd = Sys("open", [&] {
-                return ::open(name_.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC,
-                              mode);
+    TemporaryFile(const Place& place, mode_t mode)
+        : folder_(::open(place.folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {
+        for (int attempt = 0; attempt < 64 && folder_.Fd() >= 0; ++attempt) {
+            name_ = '.' + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+            const int fd = FileCall("open", [&] {
+                return ::openat(folder_.Fd(), name_.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, mode);
             });
             if (fd >= 0) {
                 file_.emplace(fd);
@@ -108,118 +77,67 @@ class TemporaryFile {
     ~TemporaryFile() {
         if (file_) {
             file_.reset();
-            ::unlink(name_.constData());
+            ::unlinkat(folder_.Fd(), name_.constData(), 0);
         }
     }
     bool IsOpen() const { return file_.has_value(); }
     int Fd() const { return file_->Fd(); }
     // Synced and closed: all its bytes are on the disk, and a failure to store them is known.
     bool Finish() {
-        return Sys("fsync", [this] { return fsync(Fd()); }) == 0 && file_->Close();
+        return FileCall("fsync", [this] { return fsync(Fd()); }) == 0 && file_->Close();
     }
-    // Renamed to name: from now on it is the file at name.
-    bool RenameTo(const QByteArray& name) {
-        if (Sys("rename", [&] { return ::rename(name_.constData(), name.constData()); }) != 0)
+    // Renamed to base in its folder: from now on it is the file there.
+    bool RenameTo(const QByteArray& base) {
+        if (FileCall("rename", [&] {
+                return ::renameat(folder_.Fd(), name_.constData(), folder_.Fd(), base.constData());
+            }) != 0)
             return false;
         file_.reset();
         return true;
     }
 
   private:
+    OpenFile folder_;
     QByteArray name_;
     std::optional<OpenFile> file_;
 };
 
-bool CarryAcl(int fd, const QByteArray& oldName) {
-    acl_t acl = nullptr;
-    if (Sys("acl_get_file", [&] {
-            acl = acl_get_file(oldName.constData(), ACL_TYPE_ACCESS);
-            return acl ? 0 : -1;
-        }) != 0)
-        return false;
-    const bool set = Sys("acl_set_fd", [&] { return acl_set_fd(fd, acl); }) == 0;
-    acl_free(acl);
-    return set;
-}
-
-// Gives the file at fd the ACL and every extended attribute of the file oldName; false when one
-// of them cannot be read or given (security.* and trusted.* ones may need privileges).
-bool CarryAttributes(int fd, const QByteArray& oldName) {
-    QByteArray names(XATTR_LIST_MAX, Qt::Uninitialized), value(XATTR_SIZE_MAX, Qt::Uninitialized);
-    const ssize_t size = Sys("llistxattr", [&] {
-        return llistxattr(oldName.constData(), names.data(), size_t(names.size()));
-    });
-    // A file system without extended attributes has none to keep.
-    if (size < 0) return errno == ENOTSUP;
-    bool acl = false;
-    for (const QByteArray& name : names.first(size).split('\0')) {
-        if (name.isEmpty()) continue;
-        if (name == "system.posix_acl_access") {
-            if (!CarryAcl(fd, oldName)) return false;
-            acl = true;
-            continue;
-        }
-        const ssize_t length = Sys("lgetxattr", [&] {
-            return lgetxattr(oldName.constData(), name.constData(), value.data(),
-                             size_t(value.size()));
-        });
-        if (length < 0 || Sys("fsetxattr", [&] {
-                              return fsetxattr(fd, name.constData(), value.constData(),
-                                               size_t(length), 0);
-                          }) != 0)
-            return false;
-    }
-    // The new file took the folder's default ACL, which the old file may not have had.
-    return acl ||
-           Sys("fremovexattr", [&] { return fremovexattr(fd, "system.posix_acl_access"); }) == 0 ||
-           errno == ENODATA || errno == ENOTSUP;
-}
-
-// Gives the file at fd everything the old file carries; false when it cannot carry all of it.
-bool CarryOver(int fd, const QByteArray& oldName, const struct stat& old) {
-    // Changing the owner drops the set-ID bits, so the mode is set after it.
-    if (Sys("fchown", [&] { return fchown(fd, old.st_uid, old.st_gid); }) != 0 ||
-        !CarryAttributes(fd, oldName) ||
-        Sys("fchmod", [&] { return fchmod(fd, old.st_mode & 07777); }) != 0)
-        return false;
-    // The kernel drops set-group-ID without an error when the caller is not in the file's group.
-    struct stat st = {};
-    return Sys("fstat", [&] { return fstat(fd, &st); }) == 0 &&
-           (st.st_mode & 07777) == (old.st_mode & 07777);
-}
-
 // Replaces the file by a temporary file renamed over it. False (and nothing changed) when the
-// temporary file cannot be made or cannot carry all that the old file carries; raises
-// StreamWriteError when the data cannot be stored and CannotCreateFileError when the rename
-// fails, with the old file untouched.
+// temporary file cannot be made, cannot carry all that the old file carries or cannot be renamed
+// over it for a reason rewriting in place does not share; raises StreamWriteError when the data
+// cannot be stored and CannotCreateFileError when the rename fails otherwise, with the old file
+// untouched.
 bool ReplaceByRename(const QString& path, const QByteArray& name, const QByteArray& bytes,
                      const struct stat* old) {
     // A new file gets the usual mode and the folder's default ACL; a replacement starts private.
-    TemporaryFile file(name, old ? 0600 : 0666);
-    if (!file.IsOpen()) return false;
+    const Place place = Split(name);
+    TemporaryFile file(place, old ? 0600 : 0666);
+    if (!file.IsOpen() || (old && !CarryInodeFlags(file.Fd(), name))) return false;
     if (WriteAll(file.Fd(), bytes) != bytes.size()) throw StreamWriteError();
     // After the data: writing would drop set-ID bits and file capabilities again.
     if (old && !CarryOver(file.Fd(), name, *old)) return false;
     if (!file.Finish()) throw StreamWriteError();
-    if (!file.RenameTo(name)) throw CannotCreateFileError(path);
-    return true;
+    if (file.RenameTo(place.base)) return true;
+    // A mount point (a bind-mounted file) or a name on another mount can still be rewritten.
+    if (old && (errno == EBUSY || errno == EXDEV || errno == ENAMETOOLONG)) return false;
+    throw CannotCreateFileError(path);
 }
 
 // Writes bytes over the existing regular file and cuts it to their length: the file stays the
-// same file, with its links, owner, mode, ACL and attributes.
+// same file, with its links, owner, mode, ACL, attributes and inode flags.
 void RewriteInPlace(const QString& path, const QByteArray& name, const QByteArray& bytes) {
     // Read access too, as the file is opened for saving (the reservation below needs it where
     // the C library emulates it). O_NONBLOCK: should the path have become a FIFO meanwhile,
-    // opening it must not wait.
-    OpenFile file(Sys("open", [&] {
-        return ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // opening it must not wait; should it have become a symbolic link, it is not followed.
+    OpenFile file(FileCall("open", [&] {
+        return ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     }));
     const int fd = file.Fd();
     struct stat st = {};
-    if (fd < 0 || Sys("fstat", [&] { return fstat(fd, &st); }) != 0 || !S_ISREG(st.st_mode))
+    if (fd < 0 || FileCall("fstat", [&] { return fstat(fd, &st); }) != 0 || !S_ISREG(st.st_mode))
         throw CannotCreateFileError(path);
     // Room for all the new bytes first: on a full disk or past a size limit the old bytes stay.
-    if (!bytes.isEmpty() && Sys("posix_fallocate", [&] {
+    if (!bytes.isEmpty() && FileCall("posix_fallocate", [&] {
                                 errno = posix_fallocate(fd, 0, off_t(bytes.size()));
                                 return errno == 0 ? 0 : -1;
                             }) != 0) {
@@ -234,33 +152,32 @@ void RewriteInPlace(const QString& path, const QByteArray& name, const QByteArra
         throw StreamWriteError();
     }
     // The old bytes beyond the new length go; should that fail, they stay after the new ones.
-    if (Sys("ftruncate", [&] { return ftruncate(fd, off_t(bytes.size())); }) != 0 || !file.Close())
+    if (FileCall("ftruncate", [&] { return ftruncate(fd, off_t(bytes.size())); }) != 0 ||
+        !file.Close())
         throw StreamWriteError();
 }
 
 }  // namespace
 
-void SetFileCallFailure(std::function<int(const char* call)> failure) {
-    CallFailure() = std::move(failure);
-}
-
 void WriteReportFile(const QString& path, const QByteArray& bytes) {
     const QByteArray name = QFile::encodeName(path);
+    const std::optional<QByteArray> resolved = ResolveLinks(name);
+    if (!resolved) throw CannotCreateFileError(path);
     struct stat linkSt = {}, st = {};
     if (lstat(name.constData(), &linkSt) != 0) {
         // Nothing there yet (or not reachable): a new file, made whole before it appears.
-        if (!ReplaceByRename(path, name, bytes, nullptr)) throw CannotCreateFileError(path);
+        if (!ReplaceByRename(path, *resolved, bytes, nullptr)) throw CannotCreateFileError(path);
         return;
     }
-    // A symbolic link names the file it points to; one that points nowhere is refused.
-    if (stat(name.constData(), &st) != 0) throw CannotCreateFileError(path);
+    // A symbolic link names the file it points to; one that points nowhere fails.
+    if (stat(resolved->constData(), &st) != 0) throw CannotCreateFileError(path);
     // FIFOs, sockets, devices and folders are not report files.
     if (!S_ISREG(st.st_mode) || IsWriteProtected(st)) throw CannotCreateFileError(path);
 
     // With one name only, no symbolic or hard link sees the old bytes after a rename.
     const bool oneName = S_ISREG(linkSt.st_mode) && st.st_nlink == 1;
-    if (oneName && ReplaceByRename(path, name, bytes, &st)) return;
-    RewriteInPlace(path, name, bytes);
+    if (oneName && ReplaceByRename(path, *resolved, bytes, &st)) return;
+    RewriteInPlace(path, *resolved, bytes);
 }
 
 }  // namespace velmor
