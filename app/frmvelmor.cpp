@@ -139,7 +139,7 @@ void TFrmVelmor::BitBtn2Click() {
     velmor::RunHandler([this] {
         // The raw text keeps what toPlainText() would change (no-break spaces); its paragraph
         // separators become CR LF when the file is written.
-        velmor::SaveReport(SaveDlg, ui->Memo->document()->toRawText());
+        velmor::SaveReport(SaveDlg, ui->Memo->Text());
     });
 }
 

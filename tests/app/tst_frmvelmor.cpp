@@ -14,6 +14,7 @@
 #include "frame_fit.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
+#include "report_box.h"
 #include "save_dialog.h"
 
 using namespace Qt::StringLiterals;
@@ -277,6 +278,39 @@ class TestFrmVelmor : public QObject {
                  (QStringList{"reports", "result.log"}));
         QCOMPARE(QDir(dir.filePath("reports")).entryList(QDir::Files), QStringList{"first.txt"});
         QCOMPARE(watcher.texts, {"Cannot create file " + dir.filePath("missing/a.txt.")});
+    }
+
+    // A long paste is kept in pieces short enough to lay out quickly that still read, copy and
+    // undo as the text pasted; a pasted or typed line break (also inside a piece) is a real one.
+    void longLine() {
+        constexpr int kPiece = velmor::ReportBox::kLongestPiece;
+        auto* memo = Find<velmor::ReportBox>("Memo");
+        const auto paste = [memo](const QString& text) {
+            QApplication::clipboard()->setText(text);
+            QTest::keyClick(memo, Qt::Key_V, Qt::ControlModifier);
+        };
+        memo->setFocus();
+        paste("a\n7" + QString(2 * kPiece, u'x') + "\r\n" + QString(3000, u'y') + " b");
+        QString text =
+            "a\u20297" + QString(2 * kPiece, u'x') + u'\u2029' + QString(3000, u'y') + " b";
+        memo->moveCursor(QTextCursor::PreviousWord);
+        memo->moveCursor(QTextCursor::Left);
+        paste(QString(2000, u'z'));
+        text.insert(text.size() - 2, QString(2000, u'z'));
+        QCOMPARE(memo->Text(), text);
+        QCOMPARE(memo->blockCount(), 6);  // "a", the x's in three pieces, the y's and z's in two
+        for (QTextBlock block = memo->document()->begin(); block.isValid(); block = block.next())
+            QVERIFY(block.length() <= kPiece + 1);
+        QTest::keyClick(memo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(memo, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QString(text).replace(u'\u2029', u'\n'));
+        QTextCursor cursor = memo->textCursor();
+        cursor.setPosition(2 + kPiece + 1 + 100);  // inside the second piece of x's
+        memo->setTextCursor(cursor);
+        QTest::keyClick(memo, Qt::Key_Return);
+        QCOMPARE(memo->Text(), QString(text).insert(2 + kPiece + 100, u'\u2029'));
+        for (int undo = 0; undo < 3; ++undo) QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(memo->Text(), QString());
     }
 
     // Tab selects an edit box's text, a click does not. Return and Enter press a focused button;
