@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "application.h"
+#include "fitted_message_box.h"
 
 namespace velmor {
 
@@ -152,8 +153,8 @@ void ShowError(const QString& message) {
     const QPointer<QWidget> active = QApplication::activeWindow();
     const QPointer<QWidget> focus = QApplication::focusWidget();
 
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(),
-                    WrappableAnywhere(WithFullStop(message)), QMessageBox::Ok, active);
+    FittedMessageBox box(QMessageBox::Critical, ApplicationTitle(),
+                         WrappableAnywhere(WithFullStop(message)), QMessageBox::Ok, active);
     // Messages quote what the user typed, which must not be read as markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();

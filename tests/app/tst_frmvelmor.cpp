@@ -11,6 +11,7 @@
 #include "amplifier.h"
 #include "application.h"
 #include "decimal_separator.h"
+#include "fitted_message_box.h"
 #include "frame_fit.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
@@ -37,14 +38,23 @@ struct ModalWatcher {
             for (QAbstractButton* button : box->buttons()) buttons << button->text();
             texts << box->text().remove(QChar(0x200b));
             const auto* label = box->findChild<QLabel*>("qt_msgbox_label");
+            const QString shown = qobject_cast<velmor::FittedMessageBox*>(box)->ShownText();
             const QRect needed = label->fontMetrics().boundingRect(
-                QRect(0, 0, label->width(), 1 << 20), Qt::TextWordWrap, label->text());
-            const bool cut = needed.width() > label->width() || needed.height() > label->height() ||
-                             !box->rect().contains(label->geometry());
+                QRect(0, 0, label->contentsRect().width(), 1 << 20), Qt::TextWordWrap, shown);
+            const bool cut =
+                needed.width() > label->width() || needed.height() > label->height() ||
+                !box->rect().contains(label->geometry()) ||
+                box->frameGeometry().size().boundedTo(box->screen()->availableGeometry().size()) !=
+                    box->frameGeometry().size();
+            const bool shortened = shown != box->text() && shown.contains(u'…') &&
+                                   shown.startsWith(box->text().first(9)) &&
+                                   shown.endsWith(box->text().last(9));
             QDebug(&looks.emplace_back()).noquote()
                 << box->windowTitle() << box->icon() << box->standardButtons().toInt()
                 << buttons.join(u',') << box->textFormat() << QWidget::mouseGrabber()
-                << (cut ? "cut" : "whole");
+                << (cut         ? "cut"
+                    : shortened ? "shortened"
+                                : "whole");
             looks.last().chop(1);  // the space QDebug puts after each item
             box->done(QMessageBox::Ok);
         });
@@ -395,7 +405,8 @@ class TestFrmVelmor : public QObject {
 
     // what() in UTF-8, a full stop after a last character above '.', empty for a non-exception;
     // plain text, a mouse grab released. Typed text is quoted whole up to 256 characters, else
-    // its first and last 100; isolated when it could reorder the message.
+    // its first and last 100; isolated when it could reorder the message. A box fits the screen,
+    // a text too long for it shown shortened in the middle (also run on 640×480 and 1280×1024).
     void errorBox() {
         const QString value = "' is not a valid floating point value.", x(100, u'x');
         const QString fsi(QChar(0x2068)), pdi(QChar(0x2069)), rlo(QChar(0x202e)), nul(QChar(0));
@@ -416,7 +427,9 @@ class TestFrmVelmor : public QObject {
                      "'a" + QString(99, u'电') + u'…' + moon.repeated(100) + value},
                     {kTyped, "5" + rlo + "ab", "'" + fsi + "5" + rlo + "ab" + pdi + value},
                     {kError, "Cannot create file /" + QString(300, u'p'),
-                     "Cannot create file /" + QString(300, u'p') + "."}};
+                     "Cannot create file /" + QString(300, u'p') + "."},
+                    {kError, "Cannot create file /" + QString(4020, u'p'),
+                     "Cannot create file /" + QString(4020, u'p') + "."}};
         ModalWatcher watcher;
         for (const auto& [raised, text, shown] : rows) {
             window_->grabMouse();
@@ -430,7 +443,8 @@ class TestFrmVelmor : public QObject {
         }
         const QString look =
             "Velmor1.0 QMessageBox::Critical 1024 OK Qt::PlainText QWidget(0x0) whole";
-        QCOMPARE(watcher.looks, QStringList(std::size(rows), look));
+        QCOMPARE(watcher.looks.first(std::size(rows) - 1), QStringList(std::size(rows) - 1, look));
+        QCOMPARE(watcher.looks.last(), QString(look).replace("whole", "shortened"));
     }
 };
 
