@@ -33,7 +33,7 @@ QTextBlockFormat Marked(QTextBlockFormat format, bool joined) {
 qsizetype PieceEnd(const QString& text, qsizetype start) {
     const qsizetype limit = start + ReportBox::kLongestPiece;
     for (qsizetype at = limit; at > limit - 256; --at)
-        if (text.at(at - 1).isSpace()) return at;
+        if (text.at(at - 1) == u' ') return at;
     // A grapheme is never longer than a few dozen code units in any text a user means.
     constexpr qsizetype kBefore = 64, kAfter = 16;
     const qsizetype after = std::min(kAfter, text.size() - limit);
