@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPoint>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <array>
