@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
@@ -8,6 +10,7 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include "frmvelmor.h"
 #include "locale_separator.h"
 
 // Registers the pictures compiled into this library (outside any namespace, as Qt requires).
@@ -30,6 +33,14 @@ void LoadQtTranslation() {
         delete translator;
 }
 
+// Assistive technology meets the main window as a dialog, which it is, not as a bare panel.
+QAccessibleInterface* AccessibleAsDialog(const QString& className, QObject* object) {
+    if (className == QLatin1String(TFrmVelmor::staticMetaObject.className()) &&
+        object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
+    return nullptr;
+}
+
 }  // namespace
 
 void SetUpApplication() {
@@ -50,6 +61,10 @@ void SetUpApplication() {
     QFont::insertSubstitutions(QStringLiteral("宋体"),
                                {QStringLiteral("AR PL UMing CN"), QStringLiteral("AR PL UMing TW"),
                                 QStringLiteral("WenQuanYi Micro Hei")});
+
+    // Before any window: naming a form's controls can already make Qt build (and keep) the
+    // window's accessible interface, which must then be the dialog's.
+    QAccessible::installFactory(AccessibleAsDialog);
 
     LoadQtTranslation();
     ReadDecimalSeparator();

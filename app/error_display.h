@@ -26,7 +26,9 @@ QString QuotedForDisplay(std::string_view text);
 
 // Shows the message (with its full stop) in a modal critical message box: stop icon, one OK
 // button, the application title as caption, the text shown as plain text. A long path or quote
-// wraps at the box's width, so all of it is seen (the box's text has zero-width spaces in it).
+// wraps at the box's width, so all of it is seen (the box's text has zero-width spaces in it);
+// one that would make the box larger than the screen is shown shortened in the middle, the box's
+// text still whole.
 // Releases a held mouse grab first. Returns when the user has closed the box; the windows are
 // usable again.
 void ShowError(const QString& message);

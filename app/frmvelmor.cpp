@@ -1,17 +1,13 @@
 #include "frmvelmor.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QBitmap>
 #include <QByteArray>
 #include <QEvent>
 #include <QFont>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPoint>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +18,7 @@
 #include "handler_guard.h"
 #include "locale_separator.h"
 #include "memo_report_sink.h"
+#include "once_per_press.h"
 #include "report.h"
 #include "report_save.h"
 #include "start_position.h"
@@ -48,21 +45,9 @@ std::array<std::string_view, velmor::kInputCount> Views(
     return views;
 }
 
-// Assistive technology meets the main window as a dialog, which it is, not as a bare panel.
-QAccessibleInterface* AccessibleAsDialog(const QString& className, QObject* object) {
-    if (className == QLatin1String(TFrmVelmor::staticMetaObject.className()) &&
-        object->isWidgetType())
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Dialog);
-    return nullptr;
-}
-
 }  // namespace
 
 TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmVelmor>()) {
-    // Before the form: naming its controls can already make Qt build (and keep) the window's
-    // accessible interface, which must then be the dialog's.
-    static const bool accessibleAsDialog = (QAccessible::installFactory(AccessibleAsDialog), true);
-    Q_UNUSED(accessibleAsDialog);
     ui->setupUi(this);
 
     // A fixed dialog frame: a system menu and a close box, no minimise or maximise box.
@@ -80,7 +65,9 @@ TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
     connect(ui->BitBtnPrint, &QPushButton::clicked, this, &TFrmVelmor::BitBtnPrintClick);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &TFrmVelmor::BitBtn2Click);
 
-    for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
+    auto* oncePerPress = new velmor::OncePerPressFilter(this);
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->installEventFilter(oncePerPress);
 
     // A scale factor enlarges the window but does not move it; on a small screen it moves as
     // little as keeps every button in reach.
@@ -139,34 +126,8 @@ void TFrmVelmor::BitBtn2Click() {
     velmor::RunHandler([this] {
         // The raw text keeps what toPlainText() would change (no-break spaces); its paragraph
         // separators become CR LF when the file is written.
-        velmor::SaveReport(SaveDlg, ui->Memo->document()->toRawText());
+        velmor::SaveReport(SaveDlg, ui->Memo->Text());
     });
-}
-
-// Enter presses a focused push button once per press, on the press; Space, as Qt has it, on the
-// release. Never again for a key held down, or left down because its release went to a window
-// that is gone: auto-repeated presses are dropped. X repeats a key as a release and a press at
-// one time stamp, which Qt does not always recognise as a repeat, so a press at the time of the
-// last release is dropped too (a dropped Space leaves the button up, so no later release
-// clicks). Enter never acts on the release: its press may have closed a message box, whose
-// release then comes here. No button is the default one (which would also change its look), so
-// Enter in an edit box still presses nothing.
-bool TFrmVelmor::eventFilter(QObject* watched, QEvent* event) {
-    auto* button = qobject_cast<QPushButton*>(watched);
-    const bool press = event->type() == QEvent::KeyPress;
-    if (button == nullptr || (!press && event->type() != QEvent::KeyRelease))
-        return QWidget::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-    if (!enter && key->key() != Qt::Key_Space) return QWidget::eventFilter(watched, event);
-    if (!press) {
-        keyReleased_ = key->timestamp();
-        return false;
-    }
-    const bool repeated =
-        key->isAutoRepeat() || (key->timestamp() != 0 && key->timestamp() == keyReleased_);
-    if (enter && !repeated) button->click();
-    return enter || repeated;
 }
 
 void TFrmVelmor::changeEvent(QEvent* event) {

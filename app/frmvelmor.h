@@ -33,7 +33,6 @@ class TFrmVelmor : public QWidget {
     void BitBtn2Click();
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
   private:
@@ -46,7 +45,4 @@ class TFrmVelmor : public QWidget {
     // The printer and the list of installed printers, chosen at the first print request and
     // kept for the run.
     velmor::WindowPrinter Printer{velmor::CreateCupsPrintSystem()};
-    // When Enter or Space was last released on a button (the platform's time stamp), to tell a
-    // repeat.
-    quint64 keyReleased_ = 0;
 };
