@@ -10,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
-#include <QPoint>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -84,7 +83,7 @@ TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
 
     // A scale factor enlarges the window but does not move it; on a small screen it moves as
     // little as keeps every button in reach.
-    velmor::PlaceWithinReach(*this, QPoint(441, 482));
+    velmor::PlaceWithinReach(*this, velmor::kDesignedPlace);
 }
 
 TFrmVelmor::~TFrmVelmor() = default;

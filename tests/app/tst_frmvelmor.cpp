@@ -11,7 +11,6 @@
 #include "amplifier.h"
 #include "application.h"
 #include "decimal_separator.h"
-#include "frame_fit.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
 #include "save_dialog.h"
@@ -156,30 +155,6 @@ class TestFrmVelmor : public QObject {
             if (shot.pixelColor(box + QPoint(0, y)) != face) lines << y;
         QVERIFY2(!lines.isEmpty() && lines.first() < 16 && lines.last() > 297 && lines.size() <= 4,
                  qPrintable(QDebug::toString(lines)));
-    }
-
-    // A frame that fits stays, also touching the work area's edges; else the least move shows it
-    // all, on every side a panel may take; one larger than the work area goes to its corner.
-    void placement() {
-        const struct {
-            QRect frame, work;
-            QPoint expected;
-        } rows[] = {
-            {{441, 482, 683, 391}, {0, 0, 1124, 873}, {441, 482}},  // right and bottom edges
-            {{441, 482, 683, 391}, {0, 0, 1123, 872}, {440, 481}},
-            {{441, 482, 691, 404}, {0, 27, 1366, 741}, {441, 364}},  // panel at the top
-            {{441, 10, 683, 391}, {0, 27, 1366, 741}, {441, 27}},
-            {{20, 482, 683, 391}, {48, 0, 1318, 768}, {48, 377}},         // panel on the left
-            {{3000, 100, 683, 391}, {1366, 0, 1920, 1080}, {2603, 100}},  // a second monitor
-            {{441, 482, 1364, 761}, {0, 0, 1280, 1024}, {0, 263}},
-            {{441, 482, 1900, 900}, {0, 27, 1366, 741}, {0, 27}},
-        };
-        for (const auto& [frame, work, expected] : rows) {
-            const QPoint fitted = velmor::FitFrameIntoWorkArea(frame, work);
-            QVERIFY2(fitted == expected,
-                     qPrintable(QDebug::toString(frame) + " in " + QDebug::toString(work) +
-                                " goes to " + QDebug::toString(fitted)));
-        }
     }
 
     // 计算 twice clears the box; lines wrap on screen only. Each bad box is quoted in order (R1 and
