@@ -122,7 +122,8 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(window_->minimumSize(), window_->maximumSize());
         QCOMPARE(window_->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
                  Qt::WindowFlags(Qt::WindowCloseButtonHint));
-        QCOMPARE(window_->windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(window_->windowIcon().availableSizes(),
+                 (QList<QSize>{{32, 32}, {64, 64}, {128, 128}}));
         QCOMPARE(QGuiApplication::desktopFileName(), "org.velmor.Velmor");
         // Qt's own texts follow the system's language (also run under zh_CN.UTF-8).
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"),
