@@ -299,16 +299,21 @@ print_window() {
     pdfinfo "$work/print.pdf" | awk '$1 == "Pages:" { p = $2 } $1 == "Page" && $2 == "size:" { s = $3 "×" $5 " pt" }
         END { print p " page" (p == 1 ? "" : "s") ", " s }'
 }
-# The screen of the X server as FILE (PNG) once it has stopped changing but for a blinking text
-# cursor (at most 64 pixels), so after the window has repainted. Read from Xvfb's frame buffer:
-# import and xwd ask the server for each window's pixels and get ARGB windows (Xfce's panels)
-# black or not at all.
-x_screen() {
-    local shot=$1 previous=$E2E_TMP/previous.png
-    /usr/bin/convert "xwd:$E2E_TMP/Xvfb_screen0" "$previous"
-    e2e_until 10 eval '/usr/bin/convert "xwd:$E2E_TMP/Xvfb_screen0" "$shot" &&
-        { compare -metric AE "$shot" "$previous" null: 2>&1 | awk "{ exit !(\$1 <= 64) }" ||
-            { cp "$shot" "$previous" && false; }; }'
+# Takes pictures into FILE with COMMAND... until one equals the one before but for a blinking
+# text cursor (at most 64 pixels): the screen has settled, the window has repainted.
+settled_shot() {
+    local shot=$1 previous=$E2E_TMP/previous.png command=("${@:2}")
+    rm -f "$shot" "$previous"
+    e2e_until 10 eval '{ [ ! -e "$shot" ] || mv "$shot" "$previous"; } && "${command[@]}" && [ -e "$previous" ] &&
+        compare -metric AE "$shot" "$previous" null: 2>&1 | awk "{ exit !(\$1 <= 64) }"'
+}
+# The screen of the X server as FILE (PNG), from Xvfb's frame buffer: import and xwd ask the
+# server for each window's pixels and get ARGB windows (Xfce's panels) black or not at all.
+x_screen() { settled_shot "$1" /usr/bin/convert "xwd:$E2E_TMP/Xvfb_screen0" "$1"; }
+# Headless weston's own screenshot as FILE.
+weston_shot() {
+    (cd "$work" && rm -f wayland-screenshot-*.png && "${as[@]}" weston-screenshooter) &&
+        mv "$(compgen -G "$work/wayland-screenshot-*.png" | head -n1)" "$1"
 }
 # The part of the screen that differs between two pictures, as a frame: the window as the
 # compositor drew it where no one tells its place.
@@ -321,10 +326,9 @@ screenshot() {
     local shot=$pictures/$desktop.png
     case $desktop in
     openbox | xfce | mutter-wayland | weston) x_screen "$E2E_TMP/shot.png" && cp "$E2E_TMP/shot.png" "$shot" ;;
-    mutter-xwayland) [ -n "${wid:-}" ] && import -frame -window "$wid" "$shot" ;; # the window with its frame
-    sway) grim "$shot" ;;
-    weston-headless) (cd "$work" && "${as[@]}" weston-screenshooter) &&
-        mv "$(compgen -G "$work/wayland-screenshot-*.png" | head -n1)" "$shot" ;;
+    mutter-xwayland) [ -n "${wid:-}" ] && settled_shot "$shot" import -frame -window "$wid" "$shot" ;; # the window with its frame
+    sway) settled_shot "$shot" grim "$shot" ;;
+    weston-headless) settled_shot "$shot" weston_shot "$shot" ;;
     *) echo "none: the compositor offers no screenshot to outside programs"; return ;;
     esac && [ -s "$shot" ] && /usr/bin/convert "$shot" -colors 64 "PNG8:$shot" && echo "[picture](desktops/$desktop.png)" ||
         echo "none: taking it failed"
