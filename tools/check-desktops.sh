@@ -23,14 +23,21 @@ user=velmor-desktops
 # Every process a row starts carries CHECK_DESKTOPS_RUN in its environment (the desktops' user's
 # too: as_user passes it on), so that what a row leaves running is found whoever started it.
 export CHECK_DESKTOPS_RUN=${CHECK_DESKTOPS_RUN:-check-desktops-$$}
+# The processes carrying the marker, but for this shell: "PID COMMAND LINE" a line.
+marked() {
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        pid=${environ#/proc/} pid=${pid%/environ}
+        [ "$pid" != $$ ] && [ "$pid" != "$BASHPID" ] &&
+            grep -qzx "CHECK_DESKTOPS_RUN=$CHECK_DESKTOPS_RUN" "$environ" 2>/dev/null &&
+            echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    done
+    return 0
+}
 # Says on standard error which processes the row NAME left running.
 left_behind() {
-    local left="" environ
-    for environ in /proc/[0-9]*/environ; do
-        [ "${environ%/environ}" != "/proc/$$" ] &&
-            grep -qzx "CHECK_DESKTOPS_RUN=$CHECK_DESKTOPS_RUN" "$environ" 2>/dev/null &&
-            left+="$(tr '\0' ' ' <"${environ%environ}cmdline")"$'\n'
-    done
+    local left
+    left=$(marked)
     [ -z "$left" ] || printf 'check-desktops: left running after %s:\n%s\n' "$1" "$left" >&2
 }
 
@@ -62,6 +69,14 @@ fi
 desktop=$2 VELMOR=$3 pictures=${4:-} screen=1366x768
 [ "$1" != --dock ] || desktop=xfce screen=$2
 source "$here/../tests/e2e/lib.sh"
+# The session bus starts services of its own for the desktop (xfconfd, the accessibility
+# registry): once the servers are stopped, what is left of the row is stopped by its PID.
+stop_services() {
+    local pid
+    for pid in $(marked | cut -d' ' -f1); do kill "$pid" 2>/dev/null || true; done
+    e2e_until 10 eval '[ -z "$(marked | grep -v "^[0-9]* $")" ]' || true
+}
+E2E_CLEANUP_MORE=stop_services
 id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
 chmod 0755 "$E2E_TMP"
 home=$E2E_TMP/home run=$E2E_TMP/user-run work=$E2E_TMP/work
@@ -349,6 +364,8 @@ docks() {
 # program is there: 关闭's centre must lie in neither.
 dock_row() {
     local shown now="" x y covered
+    # The panels grow as their items load: they are read once the screen has settled.
+    x_screen "$E2E_TMP/panels.png" || e2e_fail "the screen did not settle"
     e2e_until 20 eval 'shown=$(docks) && [ "$(wc -l <<<"$shown")" = 2 ] && [ "$(docks)" = "$shown" ]' ||
         e2e_fail "Xfce's two panels did not show: $(docks)"
     start_program

@@ -10,6 +10,7 @@ export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
 E2E_SERVER_PIDS="" # other servers a test starts (compositors, session buses), stopped after the program
+E2E_CLEANUP_MORE="" # a command that stops what the servers started in turn, run once they are gone
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
 
 e2e_fail() {
@@ -42,6 +43,7 @@ e2e_cleanup() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    [ -z "${E2E_CLEANUP_MORE:-}" ] || "$E2E_CLEANUP_MORE" # a script's own, after the servers
     [ -z "${E2E_ARTIFACT_DIR:-}" ] || [ ! -d "$E2E_TMP/cups/log" ] || { rm -rf "$E2E_ARTIFACT_DIR/cups-log" &&
         cp -r "$E2E_TMP/cups/log" "$E2E_ARTIFACT_DIR/cups-log"; } 2>/dev/null || true
     rm -rf "$E2E_TMP"
