@@ -53,8 +53,11 @@ void SetUpApplication() {
     QGuiApplication::setDesktopFileName(QStringLiteral("org.velmor.Velmor"));
     // The picture task bars and window switchers show for the program's windows. On X the same
     // property gives a title bar its icon, where the window manager draws one: the task bar is
-    // what tells the window apart.
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/velmor.png")));
+    // what tells the window apart. The 32 × 32 picture comes with larger ones of its design,
+    // for panels at a scale factor of 2.
+    QIcon icon(QStringLiteral(":/velmor.png"));
+    for (int size : {64, 128}) icon.addFile(QStringLiteral(":/icons/velmor-%1.png").arg(size));
+    QGuiApplication::setWindowIcon(icon);
 
     // The window asks for "宋体". Where no face of that name is installed, Qt tries these in
     // order before its own fallback, so the choice does not depend on fontconfig or LANG.

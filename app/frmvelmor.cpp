@@ -7,7 +7,6 @@
 #include <QFont>
 #include <QLabel>
 #include <QPixmap>
-#include <QPoint>
 
 #include <algorithm>
 #include <array>
@@ -71,7 +70,7 @@ TFrmVelmor::TFrmVelmor(QWidget* parent) : QWidget(parent), ui(std::make_unique<U
 
     // A scale factor enlarges the window but does not move it; on a small screen it moves as
     // little as keeps every button in reach.
-    velmor::PlaceWithinReach(*this, QPoint(441, 482));
+    velmor::PlaceWithinReach(*this, velmor::kDesignedPlace);
 }
 
 TFrmVelmor::~TFrmVelmor() = default;

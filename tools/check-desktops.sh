@@ -9,12 +9,39 @@
 # the program run as a user it creates) and these Debian packages: openbox xfwm4 xfce4-panel mutter
 # kwin-wayland weston sway xwayland qt6-wayland xvfb x11-utils xdotool wtype grim imagemagick jq
 # libglib2.0-bin dbus-daemon at-spi2-core python3-pyatspi cups cups-filters poppler-utils.
+# A second table says, for Xfce's two default panels on three screen sizes, whether a panel
+# covers 关闭's centre. Every process started for a row is stopped when the row is done.
 # Usage: tools/check-desktops.sh [PROGRAM [PICTURES]]   (build/app/velmor, docs/desktops)
+#        DESKTOPS="xfce sway" DOCK_SCREENS=1366x768 tools/check-desktops.sh   (only these)
 #        tools/check-desktops.sh --one DESKTOP PROGRAM PICTURES   (one row; what the first runs)
+#        tools/check-desktops.sh --dock SCREEN PROGRAM            (one row of the second table)
 here=$(cd "$(dirname "$0")" && pwd)
-desktops=(openbox xfce mutter-xwayland mutter-wayland kwin weston sway)
+read -r -a desktops <<<"${DESKTOPS:-openbox xfce mutter-xwayland mutter-wayland kwin weston weston-headless sway}"
+read -r -a dock_screens <<<"${DOCK_SCREENS:-1366x768 1280x720 1024x600}"
+user=velmor-desktops
 
-if [ "${1:-}" != --one ]; then
+# Every process a row starts carries CHECK_DESKTOPS_RUN in its environment (the desktops' user's
+# too: as_user passes it on), so that what a row leaves running is found whoever started it.
+export CHECK_DESKTOPS_RUN=${CHECK_DESKTOPS_RUN:-check-desktops-$$}
+# The processes carrying the marker, but for this shell: "PID COMMAND LINE" a line.
+marked() {
+    local environ pid
+    for environ in /proc/[0-9]*/environ; do
+        pid=${environ#/proc/} pid=${pid%/environ}
+        [ "$pid" != $$ ] && [ "$pid" != "$BASHPID" ] &&
+            grep -qzx "CHECK_DESKTOPS_RUN=$CHECK_DESKTOPS_RUN" "$environ" 2>/dev/null &&
+            echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+    done
+    return 0
+}
+# Says on standard error which processes the row NAME left running.
+left_behind() {
+    local left
+    left=$(marked)
+    [ -z "$left" ] || printf 'check-desktops: left running after %s:\n%s\n' "$1" "$left" >&2
+}
+
+if [ "${1:-}" != --one ] && [ "${1:-}" != --dock ]; then
     [ "$(id -u)" = 0 ] || { echo "check-desktops: run me as root" >&2; exit 1; }
     program=$(realpath "${1:-$here/../build/app/velmor}") pictures=$(realpath -m "${2:-$here/../docs/desktops}")
     [ -x "$program" ] || { echo "check-desktops: no program at $program (build it first)" >&2; exit 1; }
@@ -26,13 +53,40 @@ if [ "${1:-}" != --one ]; then
     for desktop in "${desktops[@]}"; do
         "$0" --one "$desktop" "$program" "$pictures" 2>"$logs/$desktop.log" ||
             echo "| $desktop | the check failed: $(grep -m1 FAIL "$logs/$desktop.log") |"
+        left_behind "$desktop"
+    done
+    echo
+    echo "| Screen | Frame | 关闭's centre | Panels (as shown with no window about) | 关闭 covered |"
+    echo "|---|---|---|---|---|"
+    for screen in "${dock_screens[@]}"; do
+        "$0" --dock "$screen" "$program" 2>"$logs/dock-$screen.log" ||
+            echo "| $screen | the check failed: $(grep -m1 FAIL "$logs/dock-$screen.log") |"
+        left_behind "dock $screen"
     done
     exit 0
 fi
 
-desktop=$2 VELMOR=$3 pictures=$4
+desktop=$2 VELMOR=$3 pictures=${4:-} screen=1366x768
+[ "$1" != --dock ] || desktop=xfce screen=$2
 source "$here/../tests/e2e/lib.sh"
-user=velmor-desktops
+# The session bus starts services of its own for the desktop (xfconfd, the accessibility
+# registry): once the servers are stopped, what is left of the row is stopped by its PID.
+stop_services() {
+    local pid
+    for pid in $(marked | cut -d' ' -f1); do kill "$pid" 2>/dev/null || true; done
+    e2e_until 10 eval '[ -z "$(marked | grep -v "^[0-9]* $")" ]' || true
+}
+E2E_CLEANUP_MORE=stop_services
+# The test library's e2e_until counts tries of 50 ms; many tries here take far longer (a
+# picture, a window list), so this one waits by the clock.
+e2e_until() {
+    local deadline=$((${EPOCHREALTIME/[.,]/} / 1000 + $1 * 1000))
+    shift
+    until "$@"; do
+        [ $((${EPOCHREALTIME/[.,]/} / 1000)) -lt $deadline ] || return 1
+        sleep 0.05
+    done
+}
 id "$user" >/dev/null 2>&1 || useradd --create-home --shell /bin/bash "$user"
 chmod 0755 "$E2E_TMP"
 home=$E2E_TMP/home run=$E2E_TMP/user-run work=$E2E_TMP/work
@@ -44,6 +98,7 @@ not_measured=()
 # The user's command prefix with the session's variables and any more given.
 as_user() {
     as=(setpriv --reuid="$user" --regid="$user" --init-groups env -i PATH=/usr/bin:/bin HOME="$home"
+        CHECK_DESKTOPS_RUN="$CHECK_DESKTOPS_RUN"
         XDG_RUNTIME_DIR="$run" DBUS_SESSION_BUS_ADDRESS="unix:path=$run/bus" LC_ALL=C.UTF-8 "$@")
 }
 # Starts COMMAND as the user in the background; it is stopped when the check ends.
@@ -62,7 +117,7 @@ x_wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'windo
 
 # --- the desktops: each sets DISPLAY and/or WAYLAND_DISPLAY for the program, and drive --------
 start_x() { # WINDOW-MANAGER...
-    e2e_start_xvfb 1366x768
+    e2e_start_xvfb "$screen"
     session_bus
     as_user DISPLAY="$DISPLAY"
     start_as_user "$@"
@@ -89,7 +144,15 @@ start_mutter() { # the program's environment in a GNOME session
     XAUTHORITY=$(compgen -G "$run/.mutter-Xwaylandauth.*")
 }
 start_mutter-xwayland() { start_mutter && drive=xtest app_env=(DISPLAY="$DISPLAY" XAUTHORITY="$XAUTHORITY" WAYLAND_DISPLAY="$WAYLAND_DISPLAY"); }
-start_mutter-wayland() { start_mutter && drive=atspi app_env=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY") && unset DISPLAY; }
+# GNOME's compositor as a Wayland-only session (no Xwayland), its screen a window on an Xvfb.
+start_mutter-wayland() {
+    e2e_start_xvfb "$screen"
+    session_bus
+    as_user DISPLAY="$DISPLAY" MUTTER_DEBUG_DUMMY_MODE_SPECS="$screen"
+    start_as_user mutter --nested --wayland --no-x11
+    wait_wayland
+    drive=atspi app_env=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY")
+}
 start_kwin() {
     local kwin=kwin_wayland
     # kwin_wayland carries a file capability; where the system may not grant it (a container),
@@ -102,7 +165,21 @@ start_kwin() {
     wait_wayland
     drive=atspi app_env=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY")
 }
+# weston with its X11 backend: its screen a window on an Xvfb, with a seat (keyboard and
+# pointer). The panel shows no clock, whose ticking would change the pictures.
 start_weston() {
+    e2e_start_xvfb "$screen"
+    printf '%s\n' '[shell]' 'clock-format=none' >"$E2E_TMP/weston.ini"
+    chmod 0644 "$E2E_TMP/weston.ini"
+    session_bus
+    as_user DISPLAY="$DISPLAY"
+    start_as_user weston --backend=x11-backend.so --config="$E2E_TMP/weston.ini" --width="${screen%x*}" \
+        --height="${screen#*x}" --use-pixman
+    wait_wayland
+    drive=atspi app_env=(WAYLAND_DISPLAY="$WAYLAND_DISPLAY")
+}
+# weston headless: no seat at all.
+start_weston-headless() {
     session_bus
     start_as_user weston --backend=headless-backend.so --width=1366 --height=768 --use-pixman --debug
     wait_wayland
@@ -124,7 +201,7 @@ start_sway() {
 
 # --- what is measured -----------------------------------------------------------------------
 start_program() {
-    as_user "${app_env[@]}" QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 CUPS_SERVER="$CUPS_SERVER"
+    as_user "${app_env[@]}" QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 CUPS_SERVER="${CUPS_SERVER:-}"
     "${as[@]}" "$VELMOR" >"$E2E_TMP/app.log" 2>&1 &
     E2E_APP_PID=$!
 }
@@ -209,7 +286,7 @@ atspi() {
 }
 calculate() {
     case $drive in
-    xtest) e2e_click "$wid" 389 276 ;;
+    xtest) e2e_click "$wid" "${calc[@]}" ;;
     wtype) keys Tab Tab Tab Tab Tab Tab Tab space ;; # from the first box to 计算
     atspi) atspi 计算 ;;
     esac
@@ -217,7 +294,7 @@ calculate() {
 save_report() {
     case $drive in
     xtest)
-        e2e_click "$wid" 621 292
+        e2e_click "$wid" "${save[@]}"
         e2e_until 10 e2e_window_id "Save As" >/dev/null || { echo "no Save As dialog after a click on 保存"; return; }
         e2e_wait_focus "$(e2e_window_id "Save As")"
         xdotool type --delay 10 "$work/result"
@@ -237,7 +314,7 @@ save_report() {
 }
 print_window() {
     case $drive in
-    xtest) e2e_click "$wid" 309 276 ;;
+    xtest) e2e_click "$wid" "${print[@]}" ;;
     wtype) # 保存 has the focus back once its dialog has gone
         e2e_until 20 sway_focused Velmor || { echo "the window did not get the focus back"; return; }
         wtype -s 300 -M shift -k Tab -m shift && keys space ;;
@@ -247,24 +324,86 @@ print_window() {
     pdfinfo "$work/print.pdf" | awk '$1 == "Pages:" { p = $2 } $1 == "Page" && $2 == "size:" { s = $3 "×" $5 " pt" }
         END { print p " page" (p == 1 ? "" : "s") ", " s }'
 }
+# Takes pictures into FILE with COMMAND... until one equals the one before but for a blinking
+# text cursor (at most 64 pixels): the screen has settled, the window has repainted.
+settled_shot() {
+    local shot=$1 previous=$E2E_TMP/previous.png command=("${@:2}")
+    rm -f "$shot" "$previous"
+    e2e_until 10 eval '{ [ ! -e "$shot" ] || mv "$shot" "$previous"; } && "${command[@]}" && [ -e "$previous" ] &&
+        compare -metric AE "$shot" "$previous" null: 2>&1 | awk "{ exit !(\$1 <= 64) }"'
+}
+# The screen of the X server as FILE (PNG), from Xvfb's frame buffer: import and xwd ask the
+# server for each window's pixels and get ARGB windows (Xfce's panels) black or not at all.
+x_screen() { settled_shot "$1" /usr/bin/convert "xwd:$E2E_TMP/Xvfb_screen0" "$1"; }
+# Headless weston's own screenshot as FILE.
+weston_shot() {
+    (cd "$work" && rm -f wayland-screenshot-*.png && "${as[@]}" weston-screenshooter) &&
+        mv "$(compgen -G "$work/wayland-screenshot-*.png" | head -n1)" "$1"
+}
+# The part of the screen that differs between two pictures, as a frame: the window as the
+# compositor drew it where no one tells its place.
+changed_part() {
+    /usr/bin/convert "$1" "$2" -compose difference -composite -fuzz 3% -fill white +opaque black -format '%@' info: |
+        awk -F'[x+]' -v sw="${screen%x*}" -v sh="${screen#*x}" '{ printf "%d×%d at %d,%d (the picture'"'"'s changed part); whole frame inside: %s",
+            $1, $2, $3, $4, ($3 >= 0 && $4 >= 0 && $3 + $1 <= sw && $4 + $2 <= sh) ? "yes" : "no" }'
+}
 screenshot() {
     local shot=$pictures/$desktop.png
     case $desktop in
-    openbox | xfce) import -window root "$shot" ;;
-    mutter-xwayland) [ -n "${wid:-}" ] && import -frame -window "$wid" "$shot" ;; # the window with its frame
-    sway) grim "$shot" ;;
-    weston) (cd "$work" && "${as[@]}" weston-screenshooter) &&
-        mv "$(compgen -G "$work/wayland-screenshot-*.png" | head -n1)" "$shot" ;;
+    openbox | xfce | mutter-wayland | weston) x_screen "$E2E_TMP/shot.png" && cp "$E2E_TMP/shot.png" "$shot" ;;
+    mutter-xwayland) [ -n "${wid:-}" ] && settled_shot "$shot" import -frame -window "$wid" "$shot" ;; # the window with its frame
+    sway) settled_shot "$shot" grim "$shot" ;;
+    weston-headless) settled_shot "$shot" weston_shot "$shot" ;;
     *) echo "none: the compositor offers no screenshot to outside programs"; return ;;
     esac && [ -s "$shot" ] && /usr/bin/convert "$shot" -colors 64 "PNG8:$shot" && echo "[picture](desktops/$desktop.png)" ||
         echo "none: taking it failed"
 }
 
+# --- 关闭 against Xfce's panels ----------------------------------------------------------------
+# The windows of type dock that show on the screen, "WIDTH HEIGHT X Y" a line.
+docks() {
+    local w
+    for w in $(xprop -root _NET_CLIENT_LIST | grep -o '0x[0-9a-f]*'); do
+        xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q _NET_WM_WINDOW_TYPE_DOCK || continue
+        xwininfo -id "$w" | awk -v sw="${screen%x*}" -v sh="${screen#*x}" '/IsViewable/ { v = 1 }
+            /Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } /Width:/ { w = $2 }
+            /Height:/ { h = $2 } END { if (v && x + w > 0 && y + h > 0 && x < sw && y < sh) print w, h, x, y }'
+    done
+}
+# The panels shown with no window about (a panel that hides itself shows then) and once the
+# program is there: 关闭's centre must lie in neither.
+dock_row() {
+    local shown now="" x y covered
+    # The panels grow as their items load: they are read once the screen has settled.
+    x_screen "$E2E_TMP/panels.png" || e2e_fail "the screen did not settle"
+    e2e_until 20 eval 'shown=$(docks) && [ "$(wc -l <<<"$shown")" = 2 ] && [ "$(docks)" = "$shown" ]' ||
+        e2e_fail "Xfce's two panels did not show: $(docks)"
+    start_program
+    wid=$(e2e_wait_window Velmor)
+    e2e_until 10 eval 'now=$(docks) && [ "$(docks)" = "$now" ]' || true
+    read -r x y <<<"$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 } END { print x, y }')"
+    x=$((x + close[0])) y=$((y + close[1]))
+    covered=$(printf '%s\n%s\n' "$shown" "$now" | awk -v x=$x -v y=$y '$3 <= x && x < $3 + $1 && $4 <= y && y < $4 + $2 {
+        print "by " $1 "×" $2 " at " $3 "," $4 }' | sort -u | paste -sd, || true)
+    echo "| $screen | $(x_frame) | $x,$y | $(awk '{ printf "%s%s×%s at %s,%s", (NR > 1 ? "; " : ""), $1, $2, $3, $4 }' <<<"$shown") | ${covered:-no} |"
+}
+
 # --- the run --------------------------------------------------------------------------------
+"start_$desktop"
+if [ "$1" = --dock ]; then
+    dock_row
+    exit 0
+fi
 e2e_start_cups
 lpadmin -p TestPDF -E -v "file://$work/print.pdf" -m lsb/usr/cupsfilters/Generic-PDF_Printer-PDF.ppd -o PageSize=A4
 lpadmin -d TestPDF
-"start_$desktop"
+# Where no one tells the window's place, the picture does: the screen before the program, once
+# the compositor has drawn its background (more colours than the pointer alone on black).
+if [ "$desktop" = mutter-wayland ] || [ "$desktop" = weston ]; then
+    e2e_until 20 eval '[ "$(/usr/bin/convert "xwd:$E2E_TMP/Xvfb_screen0" -format %k info:)" -gt 16 ]' ||
+        e2e_fail "$desktop drew nothing on its screen"
+    x_screen "$E2E_TMP/empty.png"
+fi
 start_program
 platform=$(qt_platform)
 # A program that took Wayland where X was offered too is driven as a Wayland client.
@@ -287,9 +426,10 @@ atspi)
         e2e_fail "the program did not appear on the accessibility bus" ;;
 esac
 [ "$desktop" != kwin ] || kwin_window
-[ "$frame" != "not measurable" ] || not_measured+=("frame: the compositor tells no outside program where windows are")
 calculated=$(calculate)
 picture=$(screenshot)
+[ ! -e "$E2E_TMP/empty.png" ] || frame=$(changed_part "$E2E_TMP/empty.png" "$E2E_TMP/shot.png")
+[ "$frame" != "not measurable" ] || not_measured+=("frame: the compositor tells no outside program where windows are")
 saving=$calculated$(save_report)
 printing=$(print_window)
 if ! kill -0 "$E2E_APP_PID" 2>/dev/null; then
@@ -297,4 +437,5 @@ if ! kill -0 "$E2E_APP_PID" 2>/dev/null; then
         [ $status -le 128 ] || echo " (SIG$(kill -l $((status - 128))))")"); }
     E2E_APP_PID=""
 fi
-IFS=';' && echo "| $desktop | $platform | $frame | $actions | $icon | $picture | $saving | $printing | ${not_measured[*]:-} |"
+# Only the row joins with ";": the cleanup that follows splits its list of processes on spaces.
+(IFS=';' && echo "| $desktop | $platform | $frame | $actions | $icon | $picture | $saving | $printing | ${not_measured[*]:-} |")

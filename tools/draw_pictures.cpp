@@ -9,8 +9,12 @@
 //   velmor.png         32 × 32, 16-colour palette, the application icon
 //   exit.png           18 × 18, an open door under a green exit sign
 //   exit-disabled.png  18 × 18, the same in greys for a disabled button
+//   icons/velmor.svg   the icon's design, scalable, for the desktop's icon theme
+//   icons/velmor-N.png the same design at N × N (16, 24, 48, 64, 128, 256), smoothed
+#include <QByteArray>
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
@@ -18,7 +22,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -282,6 +290,125 @@ QImage DrawExitGlyphDisabled() {
                                 {'Y', kStandardColours[7]}});
 }
 
+// --- The icon's design for every size ------------------------------------------------------
+
+// A shape of the 32 × 32 icon in its own units (pixel edges): a rectangle, a disc or a convex
+// polygon, filled with one colour; later shapes cover earlier ones.
+struct Shape {
+    enum Kind { kRect, kDisc, kPolygon } kind;
+    std::vector<QPointF> points;  // rect: two corners; disc: centre and (radius, 0); polygon
+    QRgb colour;
+};
+
+Shape Rect(double x0, double y0, double x1, double y1, int colour) {
+    return {Shape::kRect, {{x0, y0}, {x1, y1}}, kStandardColours[colour]};
+}
+Shape Disc(double radius, int colour) {
+    return {Shape::kDisc, {{16, 16}, {radius, 0}}, kStandardColours[colour]};
+}
+// A line one unit wide between two pixel centres.
+Shape Stroke(QPointF from, QPointF to) {
+    const QPointF along = to - from;
+    const double length = std::hypot(along.x(), along.y());
+    const QPointF side(-along.y() / length / 2, along.x() / length / 2);
+    return {Shape::kPolygon, {from + side, to + side, to - side, from - side}, kStandardColours[4]};
+}
+
+// The drawing DrawIcon makes pixel by pixel: graph paper, the transistor's case, its leads and
+// the emitter's arrow.
+std::vector<Shape> IconDesign() {
+    std::vector<Shape> shapes{Rect(1, 1, 31, 31, 0), Rect(2, 2, 30, 30, 11)};
+    for (int i = 6; i < 30; i += 6) {
+        shapes.push_back(Rect(2, i, 30, i + 1, 7));
+        shapes.push_back(Rect(i, 2, i + 1, 30, 7));
+    }
+    for (Shape shape : {Disc(11, 4), Disc(9, 15), Rect(2, 16, 13, 17, 4), Rect(12, 10, 14, 23, 4),
+                        Stroke({13.5, 13.5}, {20.5, 7.5}), Rect(20, 2, 21, 8, 4),
+                        Stroke({13.5, 19.5}, {20.5, 25.5}), Rect(20, 25, 21, 30, 4)})
+        shapes.push_back(shape);
+    shapes.push_back(
+        {Shape::kPolygon, {{20.5, 25.5}, {15.5, 24.5}, {18.5, 21.5}}, kStandardColours[9]});
+    return shapes;
+}
+
+bool Covers(const Shape& shape, QPointF at) {
+    const std::vector<QPointF>& p = shape.points;
+    switch (shape.kind) {
+        case Shape::kRect:
+            return at.x() >= p[0].x() && at.x() < p[1].x() && at.y() >= p[0].y() &&
+                   at.y() < p[1].y();
+        case Shape::kDisc: {
+            const QPointF d = at - p[0];
+            return QPointF::dotProduct(d, d) <= p[1].x() * p[1].x();
+        }
+        case Shape::kPolygon:
+            break;
+    }
+    // Inside a convex polygon: on the same side of every edge.
+    int sides = 0;
+    for (size_t i = 0; i < p.size(); ++i) {
+        const QPointF edge = p[(i + 1) % p.size()] - p[i], to = at - p[i];
+        sides += edge.x() * to.y() - edge.y() * to.x() >= 0 ? 1 : -1;
+    }
+    return std::abs(sides) == static_cast<int>(p.size());
+}
+
+// The design at SIZE × SIZE: each pixel the average of 8 × 8 samples, transparent where no
+// shape lies. Plain arithmetic, so the pixels are the same with every Qt.
+QImage DrawIconAt(int size) {
+    constexpr int kSamples = 8;
+    const std::vector<Shape> shapes = IconDesign();
+    QImage image(size, size, QImage::Format_ARGB32);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            int covered = 0, red = 0, green = 0, blue = 0;
+            for (int sy = 0; sy < kSamples; ++sy)
+                for (int sx = 0; sx < kSamples; ++sx) {
+                    const QPointF at((x + (sx + 0.5) / kSamples) * 32 / size,
+                                     (y + (sy + 0.5) / kSamples) * 32 / size);
+                    const auto top = std::find_if(shapes.rbegin(), shapes.rend(),
+                                                  [&](const Shape& s) { return Covers(s, at); });
+                    if (top == shapes.rend()) continue;
+                    ++covered, red += qRed(top->colour), green += qGreen(top->colour),
+                        blue += qBlue(top->colour);
+                }
+            const int c = std::max(covered, 1), half = c / 2;
+            image.setPixel(
+                x, y,
+                qRgba((red + half) / c, (green + half) / c, (blue + half) / c,
+                      (covered * 255 + kSamples * kSamples / 2) / (kSamples * kSamples)));
+        }
+    return image;
+}
+
+// The design as SVG, shape for shape.
+QByteArray IconSvg() {
+    std::string svg =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"128\" height=\"128\" "
+        "viewBox=\"0 0 32 32\">\n";
+    const auto number = [](double v) { return QByteArray::number(v, 'g', 6).toStdString(); };
+    for (const Shape& shape : IconDesign()) {
+        const std::vector<QPointF>& p = shape.points;
+        const std::string fill = QColor(shape.colour).name().toStdString();
+        if (shape.kind == Shape::kRect)
+            svg += "  <rect x=\"" + number(p[0].x()) + "\" y=\"" + number(p[0].y()) +
+                   "\" width=\"" + number(p[1].x() - p[0].x()) + "\" height=\"" +
+                   number(p[1].y() - p[0].y()) + "\" fill=\"" + fill + "\"/>\n";
+        else if (shape.kind == Shape::kDisc)
+            svg += "  <circle cx=\"16\" cy=\"16\" r=\"" + number(p[1].x()) + "\" fill=\"" + fill +
+                   "\"/>\n";
+        else {
+            svg += "  <polygon points=\"";
+            for (const QPointF& point : p)
+                svg +=
+                    number(point.x()) + ',' + number(point.y()) + (&point == &p.back() ? "" : " ");
+            svg += "\" fill=\"" + fill + "\"/>\n";
+        }
+    }
+    return QByteArray::fromStdString(svg + "</svg>\n");
+}
+
 // Stores a picture with a palette of at most sixteen colours (transparent counts as one).
 QImage ToSixteenColours(const QImage& image) {
     QList<QRgb> table;
@@ -328,6 +455,21 @@ bool Matches(const QImage& image, const QDir& dir, const char* name) {
     return false;
 }
 
+bool SaveText(const QByteArray& text, const QDir& dir, const char* name) {
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size()) return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
+    return false;
+}
+
+bool MatchesText(const QByteArray& text, const QDir& dir, const char* name) {
+    QFile file(dir.filePath(QString::fromLatin1(name)));
+    if (file.open(QIODevice::ReadOnly) && file.readAll() == text) return true;
+    std::fprintf(stderr, "%s is not what the drawing makes; redraw it\n",
+                 qPrintable(file.fileName()));
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -338,10 +480,16 @@ int main(int argc, char** argv) {
     }
     const QDir dir(QString::fromLocal8Bit(argv[argc - 1]));
     const auto out = check ? &Matches : &Save;
+    const auto outText = check ? &MatchesText : &SaveText;
+    if (!check) dir.mkpath(QStringLiteral("icons"));
     // Every picture is looked at, so that a check names all that differ.
-    const bool ok[] = {out(DrawSchematic(), dir, "schematic.bmp"),
-                       out(ToSixteenColours(DrawIcon()), dir, "velmor.png"),
-                       out(ToSixteenColours(DrawExitGlyph()), dir, "exit.png"),
-                       out(ToSixteenColours(DrawExitGlyphDisabled()), dir, "exit-disabled.png")};
+    std::vector<bool> ok{out(DrawSchematic(), dir, "schematic.bmp"),
+                         out(ToSixteenColours(DrawIcon()), dir, "velmor.png"),
+                         out(ToSixteenColours(DrawExitGlyph()), dir, "exit.png"),
+                         out(ToSixteenColours(DrawExitGlyphDisabled()), dir, "exit-disabled.png"),
+                         outText(IconSvg(), dir, "icons/velmor.svg")};
+    for (int size : {16, 24, 48, 64, 128, 256})
+        ok.push_back(
+            out(DrawIconAt(size), dir, ("icons/velmor-" + std::to_string(size) + ".png").c_str()));
     return std::ranges::all_of(ok, [](bool b) { return b; }) ? 0 : 1;
 }

@@ -19,7 +19,7 @@ packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libcups2-dev libacl1-
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
              xdotool x11-utils imagemagick cups cups-client cups-filters
-             poppler-utils desktop-file-utils appstream dpkg-dev file lintian libxdamage-dev
+             poppler-utils desktop-file-utils appstream appstream-compose dpkg-dev file lintian libxdamage-dev
              openbox sway acl attr dbus at-spi2-core python3-pyatspi locales)
 fi
 

@@ -12,7 +12,6 @@
 #include "application.h"
 #include "decimal_separator.h"
 #include "fitted_message_box.h"
-#include "frame_fit.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
 #include "report.h"
@@ -136,7 +135,8 @@ class TestFrmVelmor : public QObject {
         QCOMPARE(window_->minimumSize(), window_->maximumSize());
         QCOMPARE(window_->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
                  Qt::WindowFlags(Qt::WindowCloseButtonHint));
-        QCOMPARE(window_->windowIcon().availableSizes(), QList<QSize>{QSize(32, 32)});
+        QCOMPARE(window_->windowIcon().availableSizes(),
+                 (QList<QSize>{{32, 32}, {64, 64}, {128, 128}}));
         QCOMPARE(QGuiApplication::desktopFileName(), "org.velmor.Velmor");
         // Qt's own texts follow the system's language (also run under zh_CN.UTF-8).
         QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"),
@@ -169,30 +169,6 @@ class TestFrmVelmor : public QObject {
             if (shot.pixelColor(box + QPoint(0, y)) != face) lines << y;
         QVERIFY2(!lines.isEmpty() && lines.first() < 16 && lines.last() > 297 && lines.size() <= 4,
                  qPrintable(QDebug::toString(lines)));
-    }
-
-    // A frame that fits stays, also touching the work area's edges; else the least move shows it
-    // all, on every side a panel may take; one larger than the work area goes to its corner.
-    void placement() {
-        const struct {
-            QRect frame, work;
-            QPoint expected;
-        } rows[] = {
-            {{441, 482, 683, 391}, {0, 0, 1124, 873}, {441, 482}},  // right and bottom edges
-            {{441, 482, 683, 391}, {0, 0, 1123, 872}, {440, 481}},
-            {{441, 482, 691, 404}, {0, 27, 1366, 741}, {441, 364}},  // panel at the top
-            {{441, 10, 683, 391}, {0, 27, 1366, 741}, {441, 27}},
-            {{20, 482, 683, 391}, {48, 0, 1318, 768}, {48, 377}},         // panel on the left
-            {{3000, 100, 683, 391}, {1366, 0, 1920, 1080}, {2603, 100}},  // a second monitor
-            {{441, 482, 1364, 761}, {0, 0, 1280, 1024}, {0, 263}},
-            {{441, 482, 1900, 900}, {0, 27, 1366, 741}, {0, 27}},
-        };
-        for (const auto& [frame, work, expected] : rows) {
-            const QPoint fitted = velmor::FitFrameIntoWorkArea(frame, work);
-            QVERIFY2(fitted == expected,
-                     qPrintable(QDebug::toString(frame) + " in " + QDebug::toString(work) +
-                                " goes to " + QDebug::toString(fitted)));
-        }
     }
 
     // 计算 twice clears the box; lines wrap on screen only. Each bad box is quoted in order (R1 and

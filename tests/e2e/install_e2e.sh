@@ -20,6 +20,11 @@ grep -qx "Icon=$id" "$root/usr/share/applications/$id.desktop" || e2e_fail "the 
 # appstreamcli adds hints (level I), such as a missing developer name, which do not count.
 remarks=$(appstreamcli validate-tree --no-net "$root" 2>&1 | grep -E '^ *[EW]: ' | grep -v url-homepage-missing || true)
 [ -z "$remarks" ] || e2e_fail "appstreamcli validate-tree: $remarks"
+# Software centres list only what appstreamcli compose accepts: an icon of 64 px or more.
+[ -x /usr/libexec/appstreamcli-compose ] || e2e_skip "not installed: appstream-compose"
+appstreamcli compose --no-color --origin velmor --result-root="$E2E_TMP/catalogue" "$root" >"$E2E_TMP/compose.log" 2>&1 &&
+    ! grep -E '^ *[EW]: ' "$E2E_TMP/compose.log" && zgrep -q '<icon type="cached" width="128"' \
+    "$E2E_TMP/catalogue/usr/share/swcatalog/xml/velmor.xml.gz" || e2e_fail "appstreamcli compose: $(cat "$E2E_TMP/compose.log")"
 depends=$(dpkg-deb -f "$deb" Depends)
 # Debian 13 names the 64-bit-time builds of some libraries with a suffix (libcups2t64).
 for package in libqt6widgets6 libcups2 fonts-arphic-uming fonts-wqy-microhei qt6-wayland; do

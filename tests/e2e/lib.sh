@@ -10,6 +10,7 @@ export PATH="$PATH:/usr/local/sbin:/usr/sbin:/sbin"
 
 E2E_XVFB_PID="" E2E_WM_PID="" E2E_APP_PID="" E2E_APP_STATUS="" E2E_CUPS_PID=""
 E2E_SERVER_PIDS="" # other servers a test starts (compositors, session buses), stopped after the program
+E2E_CLEANUP_MORE="" # a command that stops what the servers started in turn, run once they are gone
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmor-e2e.XXXXXX")
 
 e2e_fail() {
@@ -36,12 +37,13 @@ e2e_require() {
 }
 
 e2e_cleanup() {
-    local status=$? pid
+    local status=$? pid IFS=$' \t\n' # the lists below are split on spaces, whatever the caller set
     [ -z "$E2E_CUPS_PID" ] || kill -CONT "$E2E_CUPS_PID" 2>/dev/null || true # else it cannot end
     for pid in $E2E_APP_PID $E2E_SERVER_PIDS $E2E_CUPS_PID $E2E_WM_PID $E2E_XVFB_PID; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    [ -z "${E2E_CLEANUP_MORE:-}" ] || "$E2E_CLEANUP_MORE" # a script's own, after the servers
     [ -z "${E2E_ARTIFACT_DIR:-}" ] || [ ! -d "$E2E_TMP/cups/log" ] || { rm -rf "$E2E_ARTIFACT_DIR/cups-log" &&
         cp -r "$E2E_TMP/cups/log" "$E2E_ARTIFACT_DIR/cups-log"; } 2>/dev/null || true
     rm -rf "$E2E_TMP"
@@ -58,11 +60,12 @@ e2e_until() {
 }
 
 # One screen of SIZE (1280x1024) × 24, no window manager; -noreset outlives each program's last
-# window. A second call replaces the first server.
+# window. A second call replaces the first server. The screen's pixels, as shown, are readable
+# in $E2E_TMP/Xvfb_screen0 (XWD).
 e2e_start_xvfb() {
     [ -z "$E2E_XVFB_PID" ] || { kill "$E2E_XVFB_PID" && wait "$E2E_XVFB_PID" || true; }
     rm -f "$E2E_TMP/display"
-    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset 3>"$E2E_TMP/display" \
+    Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp -noreset -fbdir "$E2E_TMP" 3>"$E2E_TMP/display" \
         >"$E2E_TMP/xvfb.log" 2>&1 &
     E2E_XVFB_PID=$!
     e2e_until 10 test -s "$E2E_TMP/display" || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
@@ -71,14 +74,18 @@ e2e_start_xvfb() {
     mkdir -p -m 700 "$XDG_RUNTIME_DIR"
 }
 
-# Starts the window manager COMMAND... and waits until it announces itself.
+# Starts the window manager COMMAND... and waits until it announces itself; a second call
+# replaces the first.
 e2e_start_wm() {
+    [ -z "$E2E_WM_PID" ] || { kill "$E2E_WM_PID" && wait "$E2E_WM_PID" || true; }
     "$@" >"$E2E_TMP/wm.log" 2>&1 &
     E2E_WM_PID=$!
     e2e_until 10 eval 'xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"' ||
         e2e_fail "$1 did not start: $(cat "$E2E_TMP/wm.log")"
 }
 
+# Centres of the window's controls inside it, at a scale factor of 1.
+calc=(389 276) print=(309 276) save=(621 292) close=(341 332) r1=(380 36)
 e2e_window_id() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1; }
 # Prints the id of the visible window named exactly NAME, waiting up to TIMEOUT s (20).
 e2e_wait_window() {

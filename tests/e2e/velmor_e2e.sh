@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program on private X and CUPS servers, for what only they show: no display to open,
-# the window's place and size (also scaled, and on a small screen under openbox), its icon, 计算
+# the window's place and size (also scaled, and on small screens under openbox), its icon, 计算
 # and 保存 through the real dialog, 打印 (one lossless page of the window's pixels at the
 # printable corner, the queue's paper; one job for a held Enter), every failure of the print
 # server told in a box, a job given up that is never printed, and 关闭 ending the process.
@@ -15,8 +15,6 @@ mkdir -p "$work/saved" "$work/out" "$work/home" "$E2E_ARTIFACT_DIR"
 # The file dialog records its history in the user's settings: keep the test's out of them.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config LC_ALL=C.UTF-8
 
-# Centres of the controls inside the window.
-calc=(389 276) print=(309 276) save=(621 292) close=(341 332) r1=(380 36)
 start_velmor() {
     "$VELMOR" "$@" >>"$E2E_TMP/app.log" 2>&1 &
     E2E_APP_PID=$!
@@ -94,11 +92,15 @@ e2e_start_atspi
 # Left to choose, the program takes the X display, not an unreachable Wayland one.
 QT_QPA_PLATFORM="" WAYLAND_DISPLAY=velmor-none start_velmor -title Wrong -geometry 100x100+0+0
 [ "$(e2e_geometry "$wid")" = "681x370 at 441,482" ] || e2e_fail "the window is $(e2e_geometry "$wid")"
-# The icon task bars show: the picture's 32 x 32 pixels as ARGB numbers.
-icon=$(convert "$(dirname "$0")/../../res/velmor.png" -depth 8 rgba:- | od -An -v -tu1 -w4 |
-    awk '{ printf ", %.0f", (($4 * 256 + $1) * 256 + $2) * 256 + $3 }')
-[ "$(xprop -id "$wid" -f _NET_WM_ICON 32c _NET_WM_ICON)" = "_NET_WM_ICON(CARDINAL) = 32, 32$icon" ] ||
-    e2e_fail "the window's icon: $(xprop -id "$wid" -f _NET_WM_ICON 32c _NET_WM_ICON | cut -c1-80)"
+# The icons task bars show: the 32 x 32 picture and its design at 64 and 128 pixels, each its
+# size and its pixels as ARGB numbers.
+icon=$(for picture in velmor icons/velmor-64 icons/velmor-128; do
+    file=$(dirname "$0")/../../res/$picture.png
+    convert "$file" -format ', %w, %h' info:
+    convert "$file" -depth 8 rgba:- | od -An -v -tu1 -w4 | awk '{ printf ", %.0f", (($4 * 256 + $1) * 256 + $2) * 256 + $3 }'
+done)
+[ "$(xprop -id "$wid" -f _NET_WM_ICON 32c _NET_WM_ICON)" = "_NET_WM_ICON(CARDINAL) = ${icon#, }" ] ||
+    e2e_fail "the window's icons: $(xprop -id "$wid" -f _NET_WM_ICON 32c _NET_WM_ICON | cut -c1-80)"
 e2e_click "$wid" "${calc[@]}"
 e2e_click "$wid" "${save[@]}"
 e2e_wait_focus "$(e2e_wait_window "Save As")"
@@ -212,24 +214,33 @@ start_velmor
 print_box "$none"
 close_velmor
 
-# --- a 1366 x 768 screen under openbox: the frame moves up just enough to show all of it, and
-# is shown there at once (no move after mapping: the borders were known before) -----------------
-e2e_start_xvfb 1366x768
-xev -root -event substructure >"$E2E_TMP/root-events" &
-e2e_start_wm openbox --sm-disable
-e2e_until 10 test -s "$E2E_TMP/root-events" || e2e_fail "xev saw openbox start no window"
-start_velmor
-read -r left right top bottom <<<"$(xprop -id "$wid" _NET_FRAME_EXTENTS | sed 's/.*=//; s/,//g')"
-top_y=$((768 - bottom - 370 - top))
-# xdotool counts the borders twice here; xwininfo does not.
-inside=$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
-    /Width/ { w = $2 } /Height/ { h = $2 } END { print w "x" h " at " x "," y }')
-[ "$inside" = "681x370 at $((441 + left)),$((top_y + top))" ] ||
-    e2e_fail "with borders $left $right $top $bottom, the window is $inside"
-# The frame's moves after it was mapped, as the root window's events tell them.
-frame=$(xwininfo -tree -id "$wid" | awk '/Parent window id/ { print $4 }')
-moves=$(awk -v frame="$frame," '/^(Map|Configure)Notify/ { kind = $1; getline; if ($4 != frame) next
-    if (kind == "MapNotify") shown = at; else if (shown == "") at = $5; else if ($5 != shown) print $5 }' \
-    "$E2E_TMP/root-events")
-[ -z "$moves" ] || e2e_fail "the frame moved after it showed: $moves"
-close_velmor
+# --- small screens under openbox: an axis on which the frame does not fit the work area is
+# centred in it, the other keeps the designed place; the frame is shown there at once (no move
+# after mapping: the borders were known before) ---------------------------------------------
+while read -r screen across down; do
+    e2e_start_xvfb "$screen"
+    xev -root -event substructure >"$E2E_TMP/root-events" &
+    E2E_SERVER_PIDS="$! $E2E_SERVER_PIDS"
+    e2e_start_wm openbox --sm-disable
+    e2e_until 10 test -s "$E2E_TMP/root-events" || e2e_fail "xev saw openbox start no window"
+    start_velmor
+    read -r left right top bottom <<<"$(xprop -id "$wid" _NET_FRAME_EXTENTS | sed 's/.*=//; s/,//g')"
+    x=441 y=482
+    [ "$across" = kept ] || x=$(((${screen%x*} - left - 681 - right) / 2))
+    [ "$down" = kept ] || y=$(((${screen#*x} - top - 370 - bottom) / 2))
+    # xdotool counts the borders twice here; xwininfo does not.
+    inside=$(xwininfo -id "$wid" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+        /Width/ { w = $2 } /Height/ { h = $2 } END { print w "x" h " at " x "," y }')
+    [ "$inside" = "681x370 at $((x + left)),$((y + top))" ] ||
+        e2e_fail "$screen, borders $left $right $top $bottom: the window is $inside"
+    # The frame's moves after it was mapped, as the root window's events tell them.
+    frame=$(xwininfo -tree -id "$wid" | awk '/Parent window id/ { print $4 }')
+    moves=$(awk -v frame="$frame," '/^(Map|Configure)Notify/ { kind = $1; getline; if ($4 != frame) next
+        if (kind == "MapNotify") shown = at; else if (shown == "") at = $5; else if ($5 != shown) print $5 }' \
+        "$E2E_TMP/root-events")
+    [ -z "$moves" ] || e2e_fail "$screen: the frame moved after it showed: $moves"
+    close_velmor
+done <<'EOF'
+1366x768 kept centred
+1024x600 centred centred
+EOF

@@ -22,13 +22,8 @@ xcb_connection_t* X11Connection() {
     return x11 != nullptr ? x11->connection() : nullptr;
 }
 
-// A rectangle of Qt's scaled units in device pixels: Qt keeps a screen's top-left corner in
-// device pixels and scales the distances from it.
 QRect InDevicePixels(const QRect& rect, const QScreen& screen) {
-    const QPoint origin = screen.geometry().topLeft();
-    const qreal ratio = screen.devicePixelRatio();
-    return {origin + (QPointF(rect.topLeft() - origin) * ratio).toPoint(),
-            (QSizeF(rect.size()) * ratio).toSize()};
+    return velmor::InDevicePixels(rect, screen.geometry().topLeft(), screen.devicePixelRatio());
 }
 
 // The work area of the window's screen, in device pixels: the window manager's, else Qt's.

@@ -60,17 +60,21 @@ bool HasWaylandPlugin() {
 }  // namespace
 
 std::optional<std::string> ChooseDisplay() {
+    return ChooseDisplay({&CanOpenX, &CanReachWayland, &HasWaylandPlugin});
+}
+
+std::optional<std::string> ChooseDisplay(const DisplayProbes& probes) {
     if (!Variable("QT_QPA_PLATFORM").empty()) return std::nullopt;
     const std::string x = Variable("DISPLAY"), wayland = Variable("WAYLAND_DISPLAY");
-    if (!x.empty() && CanOpenX(x)) {
+    if (!x.empty() && probes.canOpenX(x)) {
         setenv("QT_QPA_PLATFORM", "xcb", 1);
         return std::nullopt;
     }
-    if (!wayland.empty() && !CanReachWayland(wayland))
+    if (!wayland.empty() && !probes.canReachWayland(wayland))
         return x.empty() ? "velmor: cannot open the Wayland display \"" + wayland + '"'
                          : "velmor: cannot open the X display \"" + x +
                                "\" nor the Wayland display \"" + wayland + '"';
-    if (!wayland.empty() && !HasWaylandPlugin())
+    if (!wayland.empty() && !probes.hasWaylandPlugin())
         return "velmor: the Wayland display \"" + wayland +
                "\" needs Qt's Wayland plugin (package qt6-wayland), which is not installed";
     if (!wayland.empty()) {

@@ -14,4 +14,14 @@ namespace velmor {
 // WAYLAND_DISPLAY are unset)"), nothing when one can.
 std::optional<std::string> ChooseDisplay();
 
+// What the choice asks of the system: whether an X display opens, whether a Wayland compositor
+// answers, whether Qt's Wayland plugin is installed. ChooseDisplay() asks the real system; other
+// answers let the choice be made without any display at hand.
+struct DisplayProbes {
+    bool (*canOpenX)(const std::string& display);
+    bool (*canReachWayland)(const std::string& display);
+    bool (*hasWaylandPlugin)();
+};
+std::optional<std::string> ChooseDisplay(const DisplayProbes& probes);
+
 }  // namespace velmor
