@@ -12,14 +12,12 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "application.h"
+#include "each_size.h"
 #include "frmvelmor.h"
 
 namespace {
@@ -107,17 +105,5 @@ int Measure(char* program, double megabytes) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QList<double> sizes;
-    for (int i = 1; i < argc; ++i) sizes.append(std::atof(argv[i]));
-    if (sizes.isEmpty()) sizes = {1, 50};
-    int failures = 0;
-    for (double megabytes : sizes) {
-        std::fflush(stdout);
-        const pid_t pid = fork();
-        if (pid == 0) _exit(Measure(argv[0], megabytes));
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
-    }
-    return failures;
+    return velmor::bench::RunEachSize(argc, argv, {1, 50}, Measure);
 }

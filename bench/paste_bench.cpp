@@ -9,13 +9,11 @@
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 
 #include "application.h"
+#include "each_size.h"
 #include "frmvelmor.h"
 #include "report_box.h"
 
@@ -73,17 +71,5 @@ int Measure(char* program, double megabytes) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QList<double> sizes;
-    for (int i = 1; i < argc; ++i) sizes.append(std::atof(argv[i]));
-    if (sizes.isEmpty()) sizes = {10};
-    int failures = 0;
-    for (double megabytes : sizes) {
-        std::fflush(stdout);
-        const pid_t pid = fork();
-        if (pid == 0) _exit(Measure(argv[0], megabytes));
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
-    }
-    return failures;
+    return velmor::bench::RunEachSize(argc, argv, {10}, Measure);
 }
