@@ -28,8 +28,9 @@ int main(int /*argc*/, char* argv[]) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
 
-    // An error escaping start-up or the event loop is shown like any other; the exit code is
-    // 0 whatever happened.
+    // An error escaping start-up is shown like any other. Errors of the handlers never get here:
+    // Qt does not carry an exception through exec(), so each handler runs inside RunHandler.
+    // The exit code is 0 whatever happened.
     velmor::RunHandler([] {
         velmor::SetUpApplication();
         TFrmVelmor FrmVelmor;
@@ -37,11 +38,23 @@ int main(int /*argc*/, char* argv[]) {
         QApplication::exec();
     });
     // A print server that never answered still holds a worker; the window is gone and nothing
-    // is left to save, so the process ends now rather than wait for it.
-    if (velmor::OutputStillBusy()) {
-        std::fputs("Velmor: the print system did not answer; the print job was abandoned.\n",
-                   stderr);
-        std::_Exit(0);
+    // is left to save, so the process ends now rather than wait for it, saying what became of
+    // the job.
+    switch (velmor::OutputLeftBehind()) {
+        case velmor::LeftBehind::kNothing:
+            return 0;
+        case velmor::LeftBehind::kFinishing:
+            break;
+        case velmor::LeftBehind::kAbandoned:
+            std::fputs("Velmor: the print system did not answer; the print job was abandoned.\n",
+                       stderr);
+            break;
+        case velmor::LeftBehind::kUnconfirmed:
+            std::fputs(
+                "Velmor: the print job was sent but the print system did not confirm it; it may "
+                "still print.\n",
+                stderr);
+            break;
     }
-    return 0;
+    std::_Exit(0);
 }

@@ -6,19 +6,23 @@
 #include <QtTest>
 
 #include <acl/libacl.h>
+#include <cups/cups.h>
 #include <linux/capability.h>
 #include <sched.h>
 #include <sys/acl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/un.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <thread>
 
 #include "output_errors.h"
 #include "report_encoding.h"
@@ -36,17 +40,24 @@ const bool kPrivateMounts =
     unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 
 // Installs "missing/Other" (which cannot be used) and "TestPDF", whose jobs are written to files
-// once answered; the default-printer query and the submission wait for gate (a server that does
-// not answer), then the query raises SystemError when failCode >= 0.
+// once answered. The query raises SystemError when failCode >= 0. Held at step hold (0: the
+// default-printer query, 1: the job's creation, 2: its document, 3: the answer to its complete
+// document), the print system does not answer until gate is released; broken tells whether
+// the caller broke the job off.
 struct FakePrintSystem final : velmor::PrintSystem {
     FakePrintSystem(QString folder, QString name, int code, QString text)
         : folder(folder), defaultName(name), failText(text), failCode(code) {}
     QString folder, defaultName, failText;
-    int failCode;
-    QSemaphore* gate = nullptr;
+    int failCode, hold = -1;
+    std::atomic<int> submitted = 0;
+    QSemaphore gate;
+    std::atomic<bool> broken = false;
 
+    void Wait(int step) {
+        if (hold == step) gate.acquire();
+    }
     QString DefaultPrinterName() override {
-        if (gate) gate->acquire();
+        Wait(0);
         if (failCode >= 0) throw velmor::SystemError(failCode, failText);
         return defaultName;
     }
@@ -57,9 +68,16 @@ struct FakePrintSystem final : velmor::PrintSystem {
     }
     void Submit(const QString& name, const QByteArray& pdf,
                 velmor::TimedTask::Caller& caller) override {
-        if (gate) gate->acquire();
+        ++submitted;
+        Wait(1);
+        if (!caller.Arm([this] { broken = true; })) return;
+        Wait(2);
+        if (!caller.Commit()) return;
+        caller.Disarm();
+        Wait(3);
         QFile file(folder + "/" + name + ".pdf");
-        if (caller.Answer() && file.open(QIODevice::WriteOnly)) file.write(pdf);
+        if (file.open(QIODevice::WriteOnly)) file.write(pdf);
+        caller.Answer();
     }
 };
 
@@ -131,6 +149,73 @@ QString Outcome(const std::function<void()>& action) {
         return QString::fromUtf8(e.what());
     }
 }
+
+// An IPP message with the given status and what add puts in it.
+QByteArray Ipp(ipp_status_t status, const std::function<void(ipp_t*)>& add = {}) {
+    ipp_t* ipp = ippNew();
+    ippSetStatusCode(ipp, status);
+    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_CHARSET, "attributes-charset", nullptr, "utf-8");
+    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_LANGUAGE, "attributes-natural-language", nullptr,
+                 "en");
+    if (add) add(ipp);
+    QByteArray bytes;
+    ippWriteIO(
+        &bytes,
+        [](void* to, ipp_uchar_t* data, size_t size) {
+            static_cast<QByteArray*>(to)->append(reinterpret_cast<char*>(data), qsizetype(size));
+            return ssize_t(size);
+        },
+        1, nullptr, ipp);
+    ippDelete(ipp);
+    return bytes;
+}
+
+// A print server of the test's own on a Unix socket: each request gets reply(operation), an IPP
+// answer, "close" (hang up unanswered) or an HTTP answer of its own ("HTTP/...").
+class Responder {
+  public:
+    Responder(const QByteArray& path, std::function<QByteArray(int)> reply)
+        : reply_(std::move(reply)), listener_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_un address = {AF_UNIX, {}};
+        qstrncpy(address.sun_path, path, sizeof address.sun_path);
+        Must(bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                 listen(listener_, 4) == 0,
+             "listen");
+        thread_ = std::thread([this] {
+            for (int peer; (peer = accept(listener_, nullptr, nullptr)) >= 0; close(peer))
+                Serve(peer);
+        });
+    }
+    ~Responder() {
+        shutdown(listener_, SHUT_RDWR);
+        thread_.join();
+        close(listener_);
+    }
+
+  private:
+    void Serve(int peer) {
+        QByteArray in;
+        char buffer[4096];
+        for (ssize_t size; (size = read(peer, buffer, sizeof buffer)) > 0;) {
+            in.append(buffer, size);
+            const qsizetype end = in.indexOf("\r\n\r\n") + 4;
+            static const QRegularExpression length("Content-Length: (\\d+)");
+            const qsizetype body = length.match(in).captured(1).toLongLong();
+            if (end < 4 || in.size() < end + body) continue;
+            QByteArray answer = reply_(in[end + 2] << 8 | uchar(in[end + 3]));
+            if (answer == "close") return;
+            if (!answer.startsWith("HTTP/"))
+                answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nContent-Length: " +
+                         QByteArray::number(answer.size()) + "\r\n\r\n" +
+                         answer.replace(4, 4, in.mid(end + 4, 4));  // the request's id
+            Must(write(peer, answer, size_t(answer.size())) == answer.size(), "answer");
+            in.remove(0, end + body);
+        }
+    }
+    std::function<QByteArray(int)> reply_;
+    int listener_;
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -351,8 +436,7 @@ class OutputTest : public QObject {
         }
     }
 
-    // Asked twice, the same error each time, and nothing printed. No server at the real print
-    // system's socket: its status and text, not the library's last errno.
+    // Asked twice, the same error each time, and nothing printed.
     void errors() {
         const QString none = "There is no default printer currently selected";
         const std::tuple<QString, int, QString, QString> rows[] = {
@@ -371,9 +455,84 @@ class OutputTest : public QObject {
         WindowPrinter blank(Fake(), [](auto&, auto&, auto&) { return QByteArray(); });
         QCOMPARE(Print(blank), "Printer selected is not valid");  // a page that cannot be drawn
         QCOMPARE(Printed(), QStringList());
-        QVERIFY(qEnvironmentVariable("CUPS_SERVER").startsWith("/nonexistent/"));
-        WindowPrinter real(velmor::CreateCupsPrintSystem());
-        QCOMPARE(Print(real), "System Error.  Code: 1282.\r\nserver-error-service-unavailable");
+    }
+
+    // The real print system against servers of the test's own: no scheduler at all (no socket,
+    // nobody listening, no library) is no default printer, a server that hangs up is unavailable,
+    // a failing listing a server error; no password is given; the queue's default paper and
+    // printable area make the page.
+    void cupsPrintSystem() {
+        const QByteArray path = QFile::encodeName(dir_.filePath("cups.sock"));
+        const QByteArray nowhere = qgetenv("CUPS_SERVER");
+        qputenv("CUPS_SERVER", path);  // read by each new thread
+        const auto undo = qScopeGuard([&] { qputenv("CUPS_SERVER", nowhere); });
+        const QByteArray queue = Ipp(IPP_STATUS_OK, [](ipp_t* ipp) {
+            ippAddString(ipp, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-name", nullptr, "TestPDF");
+            ippAddString(ipp, IPP_TAG_PRINTER, IPP_TAG_URI, "printer-uri-supported", nullptr,
+                         "ipp://localhost/printers/TestPDF");
+            ipp_t *size = ippNew(), *col = ippNew();
+            ippAddInteger(size, IPP_TAG_ZERO, IPP_TAG_INTEGER, "x-dimension", 21000);
+            ippAddInteger(size, IPP_TAG_ZERO, IPP_TAG_INTEGER, "y-dimension", 29700);
+            ippAddCollection(col, IPP_TAG_ZERO, "media-size", size);
+            for (const char* side : {"left", "top", "right", "bottom"})
+                ippAddInteger(col, IPP_TAG_ZERO, IPP_TAG_INTEGER,
+                              qPrintable("media-"_L1 + side + "-margin"),
+                              300 + 200 * (*side > 'l'));
+            ippAddCollection(ipp, IPP_TAG_PRINTER, "media-col-default", col);
+            ippDelete(size);
+            ippDelete(col);
+        });
+        const auto answer = [&](int op, QByteArray to) {
+            return [=](int asked) { return asked == op ? to : queue; };
+        };
+        const QString none = "There is no default printer currently selected";
+        const std::tuple<const char*, std::function<QByteArray(int)>, QString> rows[] = {
+            {"no socket", {}, none},
+            {"nobody listening", {}, none},
+            {"libcups.so.0-missing", answer(0, {}), none},
+            {"hangs up", answer(IPP_OP_CUPS_GET_DEFAULT, "close"),
+             "System Error.  Code: 1282.\r\nserver-error-service-unavailable"},
+            {"not found", answer(IPP_OP_CUPS_GET_DEFAULT, Ipp(IPP_STATUS_ERROR_NOT_FOUND)), none},
+            {"listing fails", answer(IPP_OP_CUPS_GET_PRINTERS, Ipp(IPP_STATUS_ERROR_BUSY)),
+             "System Error.  Code: 1287.\r\nserver-error-busy"},
+            {"password",
+             answer(IPP_OP_CUPS_GET_PRINTERS,
+                    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"CUPS\""
+                    "\r\nContent-Length: 0\r\n\r\n"),
+             "System Error.  Code: 4096.\r\ncups-authentication-canceled"},
+            {"paper", answer(0, {}), "TestPDF in TestPDF: 210x297 mm, margins 3 5 5 3 at 1200"}};
+        for (const auto& [tag, reply, message] : rows) {
+            unlink(path);
+            const int bound = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address = {AF_UNIX, {}};
+            qstrncpy(address.sun_path, path, sizeof address.sun_path);
+            if (tag == "nobody listening"_L1)
+                Must(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0,
+                     "bind");
+            const auto server = reply ? std::make_unique<Responder>(path, reply) : nullptr;
+            QString seen;
+            std::thread([&, tag = tag] {
+                const auto system = velmor::CreateCupsPrintSystem(
+                    QByteArray(tag).startsWith("libcups") ? tag : "libcups.so.2");
+                seen = Outcome([&] {
+                    const QString name = system->DefaultPrinterName();
+                    if (name.isEmpty()) throw velmor::NoDefaultPrinterError();  // as the printer
+                    const QStringList names = system->InstalledPrinterNames();
+                    const velmor::PrinterSetup setup = system->Setup(name);
+                    const QSizeF paper = setup.page.fullRect(QPageLayout::Millimeter).size();
+                    const QMarginsF margins = setup.page.margins(QPageLayout::Millimeter);
+                    throw std::runtime_error(
+                        QString::asprintf("%s in %s: %gx%g mm, margins %g %g %g %g at %d",
+                                          qPrintable(name), qPrintable(names.join(',')),
+                                          paper.width(), paper.height(), margins.left(),
+                                          margins.top(), margins.right(), margins.bottom(),
+                                          setup.dpi)
+                            .toStdString());
+                });
+            }).join();
+            close(bound);
+            QVERIFY2(seen == message, qPrintable(tag + ": "_L1 + seen));
+        }
     }
 
     // The default printer, found case-insensitively at the first request, is kept under its
@@ -410,29 +569,47 @@ class OutputTest : public QObject {
         QCOMPARE(velmor::ScaleToPrinter(20000000, 1200, 96), 250000000);
     }
 
-    // A request ends with a timeout while events go on, and further requests are refused while
-    // the print system hangs. A late answer sends nothing: before the job (the printer's lookup)
-    // and in it (the job is not answered). Then the chosen printer serves the next request.
+    // The print system held back at each step of a request: the box comes while events go on,
+    // and says the job failed only when nothing of it can print any more, the transfer broken
+    // off before telling; a request meanwhile starts nothing and says why; a job given up stays
+    // unprinted, one whose document was complete prints; what the program leaves at exit.
     void printServerNotAnswering() {
-        auto system = Fake();
-        FakePrintSystem& fake = *system;
-        QSemaphore gate;
-        fake.gate = &gate;
-        WindowPrinter printer(std::move(system), &WindowPrinter::PaintPdf,
-                              std::chrono::milliseconds(300));
-        for (int hang = 0; hang < 2; ++hang) {
+        const QString timedOut = "System Error.  Code: 110.\r\nConnection timed out",
+                      unconfirmed =
+                          "The print job was sent but the print system did not "
+                          "confirm it; it may still print";
+        using velmor::LeftBehind;
+        const std::tuple<const char*, QString, bool, LeftBehind> rows[] = {
+            {"printer lookup", timedOut, false, LeftBehind::kAbandoned},
+            {"job creation", timedOut, false, LeftBehind::kAbandoned},
+            {"document", timedOut, true, LeftBehind::kAbandoned},
+            {"answer to the whole document", unconfirmed, false, LeftBehind::kUnconfirmed}};
+        for (int step = 0; step < 4; ++step) {
+            const auto& [tag, message, broken, left] = rows[step];
+            init();
+            auto system = Fake();
+            FakePrintSystem& fake = *system;
+            fake.hold = step;
+            WindowPrinter printer(std::move(system), &WindowPrinter::PaintPdf,
+                                  std::chrono::milliseconds(300));
             bool answering = false;
             QTimer::singleShot(0, this, [&] { answering = printer.IsPrinting(); });
-            QCOMPARE(Print(printer), "System Error.  Code: 110.\r\nConnection timed out");
-            QVERIFY(answering);
-            QCOMPARE(Print(printer), "Printing in progress");
-            gate.release();
+            const QStringList seen = {Print(printer), fake.broken ? "broken" : "", Print(printer),
+                                      QString::number(fake.submitted)};
+            QVERIFY2(answering && seen == (QStringList{message, broken ? "broken" : "", timedOut,
+                                                       step > 0 ? "1" : "0"}),
+                     qPrintable(tag + ": "_L1 + seen.join(" | ")));
+            QCOMPARE(velmor::OutputLeftBehind(), left);
+            fake.gate.release();
             QTRY_VERIFY_WITH_TIMEOUT(!printer.IsPrinting(), 60000);
-            QCOMPARE(Printed(), QStringList());
+            QVERIFY2(Printed() == (step == 3 ? QStringList{"TestPDF.pdf"} : QStringList()), tag);
+            init();
+            fake.hold = -1;
+            QCOMPARE(Print(printer), QString());  // the next request prints
+            QCOMPARE(Printed(), QStringList{"TestPDF.pdf"});
+            // A completed print leaves nothing to tell at exit.
+            QVERIFY(velmor::OutputLeftBehind() < LeftBehind::kAbandoned);
         }
-        fake.gate = nullptr;
-        QCOMPARE(Print(printer), QString());
-        QCOMPARE(Printed(), QStringList{"TestPDF.pdf"});
     }
 };
 
