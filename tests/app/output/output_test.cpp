@@ -150,72 +150,43 @@ QString Outcome(const std::function<void()>& action) {
     }
 }
 
-// An IPP message with the given status and what add puts in it.
+ssize_t Append(void* to, ipp_uchar_t* data, size_t size) {
+    static_cast<QByteArray*>(to)->append(reinterpret_cast<char*>(data), qsizetype(size));
+    return ssize_t(size);
+}
+
+// An IPP answer with the given status and what add puts in it.
 QByteArray Ipp(ipp_status_t status, const std::function<void(ipp_t*)>& add = {}) {
     ipp_t* ipp = ippNew();
     ippSetStatusCode(ipp, status);
-    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_CHARSET, "attributes-charset", nullptr, "utf-8");
-    ippAddString(ipp, IPP_TAG_OPERATION, IPP_TAG_LANGUAGE, "attributes-natural-language", nullptr,
-                 "en");
     if (add) add(ipp);
     QByteArray bytes;
-    ippWriteIO(
-        &bytes,
-        [](void* to, ipp_uchar_t* data, size_t size) {
-            static_cast<QByteArray*>(to)->append(reinterpret_cast<char*>(data), qsizetype(size));
-            return ssize_t(size);
-        },
-        1, nullptr, ipp);
+    ippWriteIO(&bytes, Append, 1, nullptr, ipp);
     ippDelete(ipp);
     return bytes;
 }
 
-// A print server of the test's own on a Unix socket: each request gets reply(operation), an IPP
+// A print server of the test's own on a connection: each request gets reply(operation), an IPP
 // answer, "close" (hang up unanswered) or an HTTP answer of its own ("HTTP/...").
-class Responder {
-  public:
-    Responder(const QByteArray& path, std::function<QByteArray(int)> reply)
-        : reply_(std::move(reply)), listener_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_un address = {AF_UNIX, {}};
-        qstrncpy(address.sun_path, path, sizeof address.sun_path);
-        Must(bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                 listen(listener_, 4) == 0,
-             "listen");
-        thread_ = std::thread([this] {
-            for (int peer; (peer = accept(listener_, nullptr, nullptr)) >= 0; close(peer))
-                Serve(peer);
-        });
+void Serve(int peer, const std::function<QByteArray(int)>& reply) {
+    QByteArray in;
+    char buffer[4096];
+    for (ssize_t size; (size = read(peer, buffer, sizeof buffer)) > 0;) {
+        in.append(buffer, size);
+        const qsizetype end = in.indexOf("\r\n\r\n") + 4;
+        static const QRegularExpression length("Content-Length: (\\d+)");
+        const qsizetype body = length.match(in).captured(1).toLongLong();
+        if (end < 4 || in.size() < end + body) continue;
+        QByteArray answer = reply(in[end + 2] << 8 | uchar(in[end + 3]));
+        if (answer == "close") return;
+        if (!answer.startsWith("HTTP/"))
+            answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nContent-Length: " +
+                     QByteArray::number(answer.size()) + "\r\n\r\n" +
+                     answer.replace(4, 4, in.mid(end + 4, 4));  // the request's id
+        Must(write(peer, answer, size_t(answer.size())) == answer.size(), "answer");
+        in.remove(0, end + body);
     }
-    ~Responder() {
-        shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        close(listener_);
-    }
-
-  private:
-    void Serve(int peer) {
-        QByteArray in;
-        char buffer[4096];
-        for (ssize_t size; (size = read(peer, buffer, sizeof buffer)) > 0;) {
-            in.append(buffer, size);
-            const qsizetype end = in.indexOf("\r\n\r\n") + 4;
-            static const QRegularExpression length("Content-Length: (\\d+)");
-            const qsizetype body = length.match(in).captured(1).toLongLong();
-            if (end < 4 || in.size() < end + body) continue;
-            QByteArray answer = reply_(in[end + 2] << 8 | uchar(in[end + 3]));
-            if (answer == "close") return;
-            if (!answer.startsWith("HTTP/"))
-                answer = "HTTP/1.1 200 OK\r\nContent-Type: application/ipp\r\nContent-Length: " +
-                         QByteArray::number(answer.size()) + "\r\n\r\n" +
-                         answer.replace(4, 4, in.mid(end + 4, 4));  // the request's id
-            Must(write(peer, answer, size_t(answer.size())) == answer.size(), "answer");
-            in.remove(0, end + body);
-        }
-    }
-    std::function<QByteArray(int)> reply_;
-    int listener_;
-    std::thread thread_;
-};
+}
 
 }  // namespace
 
@@ -503,13 +474,17 @@ class OutputTest : public QObject {
             {"paper", answer(0, {}), "TestPDF in TestPDF: 210x297 mm, margins 3 5 5 3 at 1200"}};
         for (const auto& [tag, reply, message] : rows) {
             unlink(path);
-            const int bound = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
             sockaddr_un address = {AF_UNIX, {}};
             qstrncpy(address.sun_path, path, sizeof address.sun_path);
-            if (tag == "nobody listening"_L1)
-                Must(bind(bound, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0,
-                     "bind");
-            const auto server = reply ? std::make_unique<Responder>(path, reply) : nullptr;
+            if (tag != "no socket"_L1)  // bound; listening only with a reply
+                Must(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                         (!reply || listen(listener, 4) == 0),
+                     "listen");
+            std::thread server([&, reply = reply] {
+                for (int peer; reply && (peer = accept(listener, nullptr, nullptr)) >= 0;)
+                    Serve(peer, reply), close(peer);
+            });
             QString seen;
             std::thread([&, tag = tag] {
                 const auto system = velmor::CreateCupsPrintSystem(
@@ -530,7 +505,9 @@ class OutputTest : public QObject {
                             .toStdString());
                 });
             }).join();
-            close(bound);
+            shutdown(listener, SHUT_RDWR);
+            server.join();
+            close(listener);
             QVERIFY2(seen == message, qPrintable(tag + ": "_L1 + seen));
         }
     }
