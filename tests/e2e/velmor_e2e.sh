@@ -205,12 +205,7 @@ e2e_click "$wid" "${print[@]}"
 sleep 1
 close_velmor
 
-# --- no printer at all (the server answers "not found"): the no-default box, not a system error
 kill -CONT "$E2E_CUPS_PID"
-lpadmin -x Letter
-start_velmor
-print_box "$none"
-close_velmor
 
 # --- a 1366 x 768 screen under openbox: the frame moves up just enough to show all of it, and
 # is shown there at once (no move after mapping: the borders were known before) -----------------

@@ -163,8 +163,6 @@ void Serve(int peer, const std::function<QByteArray(int)>& reply) {
         const bool chunked = in.left(end).contains("chunked");
         const qsizetype ipp = chunked ? in.indexOf("\r\n", end) + 2 : end;  // past a chunk's size
         if (end < 4 || ipp < end || in.size() < ipp + 8) continue;
-        if (answer.isEmpty() && in.left(end).contains("100-continue"))
-            Must(write(peer, "HTTP/1.1 100 Continue\r\n\r\n", 25) == 25, "continue");
         if (answer.isEmpty()) answer = reply(in[ipp + 2] << 8 | uchar(in[ipp + 3]));
         static const QRegularExpression length("Content-Length: (\\d+)");
         const qsizetype body =
@@ -184,13 +182,14 @@ void Serve(int peer, const std::function<QByteArray(int)>& reply) {
     if (in.contains("chunked")) cutDocument = in.size();
 }
 
-// Serves path with reply until it goes; only bound, not listening, without a reply.
+// Serves the real print system's socket (CUPS_SERVER) with reply while it lives; only bound, not
+// listening, without a reply.
 class Responder {
   public:
-    Responder(const QByteArray& path, std::function<QByteArray(int)> reply)
-        : path_(path), listener_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    explicit Responder(std::function<QByteArray(int)> reply)
+        : path_(qgetenv("CUPS_SERVER")), listener_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
         sockaddr_un address = {AF_UNIX, {}};
-        qstrncpy(address.sun_path, path, sizeof address.sun_path);
+        qstrncpy(address.sun_path, path_, sizeof address.sun_path);
         Must(bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
                  (!reply || listen(listener_, 4) == 0),
              "listen");
@@ -233,17 +232,6 @@ QByteArray QueueAnswer() {
         ippDelete(col);
     });
 }
-
-// The real print system's requests go to a socket in folder while this lives (each new thread
-// reads CUPS_SERVER).
-struct ServeAt {
-    explicit ServeAt(const QTemporaryDir& folder)
-        : path(QFile::encodeName(folder.filePath("cups.sock"))), nowhere(qgetenv("CUPS_SERVER")) {
-        qputenv("CUPS_SERVER", path);
-    }
-    ~ServeAt() { qputenv("CUPS_SERVER", nowhere); }
-    const QByteArray path, nowhere;
-};
 
 const QString kTimedOut = "System Error.  Code: 110.\r\nConnection timed out";
 const QString kUnconfirmed =
@@ -494,7 +482,6 @@ class OutputTest : public QObject {
     // a failing listing a server error; no password is given; the queue's default paper and
     // printable area make the page.
     void cupsPrintSystem() {
-        const ServeAt serve(dir_);
         const QByteArray queue = QueueAnswer();
         const auto answer = [&](int op, QByteArray to) {
             return [=](int asked) { return asked == op ? to : queue; };
@@ -514,10 +501,11 @@ class OutputTest : public QObject {
                     "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"CUPS\""
                     "\r\nContent-Length: 0\r\n\r\n"),
              "System Error.  Code: 4096.\r\ncups-authentication-canceled"},
-            {"paper", answer(0, {}), "TestPDF in TestPDF: 210x297 mm, margins 3 5 5 3 at 1200"}};
+            {"paper", answer(0, {}),
+             "TestPDF in TestPDF: QPageLayout(\"A4\", Portrait, l:3 r:5 t:5 b:3 mm) at 1200"}};
         for (const auto& [tag, reply, message] : rows) {
             const auto server =
-                tag == "no socket"_L1 ? nullptr : std::make_unique<Responder>(serve.path, reply);
+                tag == "no socket"_L1 ? nullptr : std::make_unique<Responder>(reply);
             QString seen;
             std::thread([&, tag = tag] {
                 const auto system = velmor::CreateCupsPrintSystem(
@@ -527,15 +515,9 @@ class OutputTest : public QObject {
                     if (name.isEmpty()) throw velmor::NoDefaultPrinterError();  // as the printer
                     const QStringList names = system->InstalledPrinterNames();
                     const velmor::PrinterSetup setup = system->Setup(name);
-                    const QSizeF paper = setup.page.fullRect(QPageLayout::Millimeter).size();
-                    const QMarginsF margins = setup.page.margins(QPageLayout::Millimeter);
-                    throw std::runtime_error(
-                        QString::asprintf("%s in %s: %gx%g mm, margins %g %g %g %g at %d",
-                                          qPrintable(name), qPrintable(names.join(',')),
-                                          paper.width(), paper.height(), margins.left(),
-                                          margins.top(), margins.right(), margins.bottom(),
-                                          setup.dpi)
-                            .toStdString());
+                    throw std::runtime_error(qPrintable(name + " in " + names.join(',') + ": " +
+                                                        QDebug::toString(setup.page) + " at " +
+                                                        QString::number(setup.dpi)));
                 });
             }).join();
             QVERIFY2(seen == message, qPrintable(tag + ": "_L1 + seen));
@@ -582,7 +564,6 @@ class OutputTest : public QObject {
     // the job cancelled once known; a whole one is said to be sent, and left so at exit. A
     // request meanwhile starts nothing and says why; the next one prints.
     void printServerNotAnswering() {
-        ServeAt serve(dir_);
         const QByteArray job = Ipp(IPP_STATUS_OK, [](ipp_t* ipp) {
             ippAddInteger(ipp, IPP_TAG_JOB, IPP_TAG_INTEGER, "job-id", 7);
         });
@@ -596,7 +577,7 @@ class OutputTest : public QObject {
             QSemaphore release;
             std::atomic<int> holding = held, created = 0;
             std::atomic<bool> cancelled = false;
-            const Responder server(serve.path, [&](int op) {
+            const Responder server([&](int op) {
                 if (op == holding) release.acquire();
                 created += op == IPP_OP_CREATE_JOB;
                 cancelled = cancelled || op == IPP_OP_CANCEL_JOB;
