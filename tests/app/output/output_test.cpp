@@ -182,37 +182,27 @@ void Serve(int peer, const std::function<QByteArray(int)>& reply) {
     if (in.contains("chunked")) cutDocument = in.size();
 }
 
-// Serves the real print system's socket (CUPS_SERVER) with reply while it lives; only bound, not
-// listening, without a reply.
-class Responder {
-  public:
-    explicit Responder(std::function<QByteArray(int)> reply)
-        : path_(qgetenv("CUPS_SERVER")), listener_(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_un address = {AF_UNIX, {}};
-        qstrncpy(address.sun_path, path_, sizeof address.sun_path);
-        Must(bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-                 (!reply || listen(listener_, 4) == 0),
-             "listen");
-        // A connection each, as a print server has: a worker may open one while it holds another.
-        thread_ = std::thread([this, reply] {
-            std::vector<std::thread> connections;
-            for (int peer; reply && (peer = accept(listener_, nullptr, nullptr)) >= 0;)
-                connections.emplace_back([peer, reply] { Serve(peer, reply), close(peer); });
-            for (std::thread& connection : connections) connection.join();
-        });
-    }
-    ~Responder() {
-        shutdown(listener_, SHUT_RDWR);
-        thread_.join();
-        close(listener_);
-        unlink(path_);
-    }
-
-  private:
-    QByteArray path_;
-    int listener_;
-    std::thread thread_;
-};
+// Serves the real print system's socket (CUPS_SERVER) with reply, a connection each (a worker
+// may open one while it holds another), until stopped. Without a reply the socket is left with
+// nobody listening; unbound, there is none.
+std::jthread Respond(std::function<QByteArray(int)> reply, bool bound = true) {
+    const QByteArray path = qgetenv("CUPS_SERVER");
+    const int listener = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address = {AF_UNIX, {}};
+    qstrncpy(address.sun_path, path, sizeof address.sun_path);
+    Must(unlink(path) == 0 || errno == ENOENT, "unlink");
+    Must(!bound || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0,
+         "bind");
+    if (!reply || listen(listener, 4) != 0) return close(listener), std::jthread();
+    return std::jthread([=](std::stop_token stop) {
+        const std::stop_callback stopping(stop, [=] { shutdown(listener, SHUT_RDWR); });
+        std::vector<std::jthread> connections;
+        for (int peer; (peer = accept(listener, nullptr, nullptr)) >= 0;)
+            connections.emplace_back([=] { Serve(peer, reply), close(peer); });
+        connections.clear();
+        close(listener);
+    });
+}
 
 // The queue TestPDF, A4 with margins of 3, 5, 5 and 3 mm, as the print server describes it.
 QByteArray QueueAnswer() {
@@ -504,8 +494,7 @@ class OutputTest : public QObject {
             {"paper", answer(0, {}),
              "TestPDF in TestPDF: QPageLayout(\"A4\", Portrait, l:3 r:5 t:5 b:3 mm) at 1200"}};
         for (const auto& [tag, reply, message] : rows) {
-            const auto server =
-                tag == "no socket"_L1 ? nullptr : std::make_unique<Responder>(reply);
+            const std::jthread server = Respond(reply, tag != "no socket"_L1);
             QString seen;
             std::thread([&, tag = tag] {
                 const auto system = velmor::CreateCupsPrintSystem(
@@ -577,7 +566,7 @@ class OutputTest : public QObject {
             QSemaphore release;
             std::atomic<int> holding = held, created = 0;
             std::atomic<bool> cancelled = false;
-            const Responder server([&](int op) {
+            const std::jthread server = Respond([&](int op) {
                 if (op == holding) release.acquire();
                 created += op == IPP_OP_CREATE_JOB;
                 cancelled = cancelled || op == IPP_OP_CANCEL_JOB;
