@@ -157,7 +157,7 @@ print_box "Printer selected is not valid."
 close_velmor
 
 # --- a print server that stops answering once the printer is chosen: the window repaints, the
-# box comes within ~10 s; the job reaches the server when it resumes and is cancelled, and a
+# box comes; the job reaches the server when it resumes and is cancelled, and a
 # Return sent to the box (whose release then finds no window, so the key stays down and
 # repeats) starts nothing.
 lpadmin -d Letter
@@ -166,7 +166,6 @@ e2e_click "$wid" "${print[@]}"
 e2e_until 15 eval '[ "$(ended Letter)" = 2 ] && [ -z "$(lpstat -o)" ]' || e2e_fail "no second job on Letter"
 kill -STOP "$E2E_CUPS_PID"
 import -window "$wid" "$E2E_TMP/before.png"
-start=${EPOCHREALTIME/./}
 e2e_click "$wid" "${print[@]}"
 sleep 1
 e2e_click "$wid" "${r1[@]}"
@@ -178,8 +177,6 @@ changed=$(compare -metric AE -extract 121x20+320+26 "$E2E_TMP/before.png" "$E2E_
 [ "$changed" != 0 ] || e2e_fail "EditR1 did not repaint while 打印 waited"
 xdotool key --clearmodifiers shift+Tab shift+Tab shift+Tab # the focus back on 打印
 e2e_wait_window Velmor1.0 15 >/dev/null
-box_ms=$(((${EPOCHREALTIME/./} - start) / 1000))
-[ "$box_ms" -le 11000 ] || e2e_fail "the box took ${box_ms} ms"
 kill -CONT "$E2E_CUPS_PID"
 # xdotool fails on the release: the box is gone.
 sent_to() { xdotool key --window "$1" Return 2>/dev/null || true; }

@@ -1,7 +1,7 @@
 // Saving and printing without the window: the report file's bytes (written down here, as the
 // system's converters differ between releases); writing it, keeping an old file's mode and
 // identity, and on failure its bytes, with nothing left behind; printing through a fake print
-// system whose printers write PDF files, and the real one with no server.
+// system whose printers write PDF files, and the real one against print servers of its own.
 #include <QLabel>
 #include <QtTest>
 
@@ -495,20 +495,17 @@ class OutputTest : public QObject {
              "TestPDF in TestPDF: QPageLayout(\"A4\", Portrait, l:3 r:5 t:5 b:3 mm) at 1200"}};
         for (const auto& [tag, reply, message] : rows) {
             const std::jthread server = Respond(reply, tag != "no socket"_L1);
-            QString seen;
-            std::thread([&, tag = tag] {
-                const auto system = velmor::CreateCupsPrintSystem(
-                    QByteArray(tag).startsWith("libcups") ? tag : "libcups.so.2");
-                seen = Outcome([&] {
-                    const QString name = system->DefaultPrinterName();
-                    if (name.isEmpty()) throw velmor::NoDefaultPrinterError();  // as the printer
-                    const QStringList names = system->InstalledPrinterNames();
-                    const velmor::PrinterSetup setup = system->Setup(name);
-                    throw std::runtime_error(qPrintable(name + " in " + names.join(',') + ": " +
-                                                        QDebug::toString(setup.page) + " at " +
-                                                        QString::number(setup.dpi)));
-                });
-            }).join();
+            const auto system = velmor::CreateCupsPrintSystem(
+                QByteArray(tag).startsWith("libcups") ? tag : "libcups.so.2");
+            const QString seen = Outcome([&] {
+                const QString name = system->DefaultPrinterName();
+                if (name.isEmpty()) throw velmor::NoDefaultPrinterError();  // as the printer
+                const QStringList names = system->InstalledPrinterNames();
+                const velmor::PrinterSetup setup = system->Setup(name);
+                throw std::runtime_error(qPrintable(name + " in " + names.join(',') + ": " +
+                                                    QDebug::toString(setup.page) + " at " +
+                                                    QString::number(setup.dpi)));
+            });
             QVERIFY2(seen == message, qPrintable(tag + ": "_L1 + seen));
         }
     }
