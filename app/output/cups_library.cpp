@@ -21,15 +21,15 @@ bool BindAll(void* library, CupsLibrary& cups) {
     return VELMOR_BIND(cupsServer) && VELMOR_BIND(ippPort) && VELMOR_BIND(cupsEncryption) &&
            VELMOR_BIND(httpConnect2) && VELMOR_BIND(httpClose) && VELMOR_BIND(httpGetFd) &&
            VELMOR_BIND(httpFlushWrite) && VELMOR_BIND(httpGetStatus) &&
-           VELMOR_BIND(cupsSetPasswordCB2) && VELMOR_BIND(cupsLastError) &&
-           VELMOR_BIND(ippErrorString) && VELMOR_BIND(cupsGetNamedDest) &&
-           VELMOR_BIND(cupsGetDests2) && VELMOR_BIND(cupsFreeDests) &&
-           VELMOR_BIND(cupsCopyDestInfo) && VELMOR_BIND(cupsFreeDestInfo) &&
-           VELMOR_BIND(cupsFindDestDefault) && VELMOR_BIND(ippFindAttribute) &&
-           VELMOR_BIND(ippGetCollection) && VELMOR_BIND(ippGetInteger) &&
-           VELMOR_BIND(cupsCreateJob) && VELMOR_BIND(cupsStartDocument) &&
-           VELMOR_BIND(cupsWriteRequestData) && VELMOR_BIND(cupsFinishDocument) &&
-           VELMOR_BIND(cupsCancelJob2);
+           VELMOR_BIND(cupsSetPasswordCB2) && VELMOR_BIND(cupsUser) && VELMOR_BIND(cupsSetUser) &&
+           VELMOR_BIND(cupsLastError) && VELMOR_BIND(ippErrorString) &&
+           VELMOR_BIND(cupsGetNamedDest) && VELMOR_BIND(cupsGetDests2) &&
+           VELMOR_BIND(cupsFreeDests) && VELMOR_BIND(cupsCopyDestInfo) &&
+           VELMOR_BIND(cupsFreeDestInfo) && VELMOR_BIND(cupsFindDestDefault) &&
+           VELMOR_BIND(ippFindAttribute) && VELMOR_BIND(ippGetCollection) &&
+           VELMOR_BIND(ippGetInteger) && VELMOR_BIND(cupsCreateJob) &&
+           VELMOR_BIND(cupsStartDocument) && VELMOR_BIND(cupsWriteRequestData) &&
+           VELMOR_BIND(cupsFinishDocument) && VELMOR_BIND(cupsCancelJob2);
 #undef VELMOR_BIND
 }
 

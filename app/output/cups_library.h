@@ -18,6 +18,8 @@ struct CupsLibrary {
     decltype(&::httpFlushWrite) httpFlushWrite;
     decltype(&::httpGetStatus) httpGetStatus;
     decltype(&::cupsSetPasswordCB2) cupsSetPasswordCB2;
+    decltype(&::cupsUser) cupsUser;
+    decltype(&::cupsSetUser) cupsSetUser;
     decltype(&::cupsLastError) cupsLastError;
     decltype(&::ippErrorString) ippErrorString;
     decltype(&::cupsGetNamedDest) cupsGetNamedDest;

@@ -19,6 +19,7 @@
 #include "cups_library.h"
 
 #include "output_errors.h"
+#include "password_prompt.h"
 
 namespace velmor {
 namespace {
@@ -43,11 +44,30 @@ struct DestInfoFree {
     void operator()(cups_dinfo_t* info) const { cups->cupsFreeDestInfo(info); }
 };
 
+// What the password question of the calling thread's current request needs.
+struct PasswordQuestion {
+    const CupsLibrary* cups = nullptr;
+    int asked = 0;
+    QByteArray password;
+};
+thread_local PasswordQuestion passwordQuestion;
+
 // The library asks for a password through this, on the thread that makes the request; without
-// it, it would prompt on the program's terminal. No password is given: the request fails with
-// cups-authentication-canceled.
-const char* NoPassword(const char*, http_t*, const char*, const char*, void*) {
-    return nullptr;
+// it, it would prompt on the program's terminal. The window asks, while the request's time limit
+// waits: once, and twice more after a wrong password (the library then asks again). No password
+// (cups-authentication-canceled) when the user cancels, and outside a worker.
+const char* AskPassword(const char* prompt, http_t*, const char*, const char*, void*) {
+    PasswordQuestion& question = passwordQuestion;
+    TimedTask::Caller* caller = TimedTask::Caller::Current();
+    if (++question.asked > 3 || !caller || caller->Abandoned()) return nullptr;
+    caller->PauseLimit(true);
+    const auto answer =
+        AskPrintPassword(QString::fromUtf8(prompt), QString::fromUtf8(question.cups->cupsUser()));
+    caller->PauseLimit(false);
+    if (!answer) return nullptr;
+    question.cups->cupsSetUser(answer->first.toUtf8().constData());
+    question.password = answer->second.toUtf8();
+    return question.password.constData();
 }
 
 [[noreturn]] void Fail(const CupsLibrary& cups, ipp_status_t status) {
@@ -258,12 +278,13 @@ class CupsPrintSystem final : public PrintSystem {
     }
 
   private:
-    // Loaded at the first request; no library is no print system. Each worker thread makes its
-    // requests without a password prompt.
+    // Loaded at the first request; no library is no print system. Each request (on whichever
+    // thread) asks for a password in the window, never on a terminal.
     const CupsLibrary& Library() {
         const CupsLibrary* cups = LoadCupsLibrary(soname_);
         if (!cups) throw NoDefaultPrinterError();
-        cups->cupsSetPasswordCB2(&NoPassword, nullptr);
+        passwordQuestion = {cups, 0, {}};
+        cups->cupsSetPasswordCB2(&AskPassword, nullptr);
         return *cups;
     }
 

@@ -44,7 +44,8 @@ class PrintSystem {
 // user's default destination and the server's queues; the paper and printable area as the queue
 // states them by default (Letter or A4 by the locale when it states none), drawn at 1200 dpi;
 // jobs sent as PDF from memory. No library, or no scheduler to connect to, is no default
-// printer; a password the server asks for is never given (cups-authentication-canceled). A
+// printer; a password the server asks for is asked in the window (AskPrintPassword) on a worker,
+// never on a terminal, and cancelled (cups-authentication-canceled) elsewhere or on 取消. A
 // failure is reported with the server's IPP status and CUPS's name for it; a connection that
 // broke before the answer is service-unavailable.
 std::unique_ptr<PrintSystem> CreateCupsPrintSystem(const char* soname = "libcups.so.2");

@@ -14,7 +14,13 @@ std::atomic<int> runningWorkers = 0;
 std::atomic<int> abandonedWorkers = 0;
 std::atomic<int> unconfirmedWorkers = 0;
 
+thread_local TimedTask::Caller* currentCaller = nullptr;
+
 }  // namespace
+
+TimedTask::Caller* TimedTask::Caller::Current() {
+    return currentCaller;
+}
 
 bool TimedTask::Caller::Abandoned() const {
     const std::lock_guard lock(mutex_);
@@ -81,6 +87,7 @@ TimedTask::Outcome TimedTask::Run(Work work, std::chrono::milliseconds limit) {
     try {
         std::thread([caller, work = std::move(work)]() mutable {
             std::exception_ptr error;
+            currentCaller = caller.get();
             try {
                 work(*caller);
             } catch (...) {
@@ -102,12 +109,16 @@ TimedTask::Outcome TimedTask::Run(Work work, std::chrono::milliseconds limit) {
 
     // The worker cannot post to this loop safely once the loop may be gone, so the loop looks.
     // Past the limit, an answered worker is still waited for: it has only to end.
-    const QDeadlineTimer deadline(limit);
+    QDeadlineTimer deadline(limit);
+    qint64 pausedWith = -1;  // the time left when the limit was paused
     Caller::State given = Caller::kRunning;
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (caller->paused_ && pausedWith < 0) pausedWith = deadline.remainingTime();
+        if (!caller->paused_) pausedWith = -1;
+        if (pausedWith >= 0) deadline.setRemainingTime(pausedWith);
         if (caller->ended_ ||
             (deadline.hasExpired() && (given = caller->GiveUp()) != Caller::kAnswered))
             loop.quit();

@@ -42,6 +42,10 @@ class TimedTask {
         // From now on the work's effect may happen whatever the caller does. False when the
         // caller has given up already (its breaker has run): the work must stop then.
         bool Commit();
+        // While paused (a question to the user is open), the caller's time limit does not run.
+        void PauseLimit(bool paused) { paused_ = paused; }
+        // The caller of the work running on this thread; nullptr on any other thread.
+        static Caller* Current();
         // Hands the outcome to the caller, who then reports success; false when the caller had
         // already given up. Work that returns without calling it is answered as it ends (with
         // its exception, if any).
@@ -56,7 +60,7 @@ class TimedTask {
         mutable std::mutex mutex_;
         State state_ = kRunning;
         std::function<void()> breaker_;
-        std::atomic<bool> ended_ = false;
+        std::atomic<bool> ended_ = false, paused_ = false;
         std::exception_ptr error_;  // set before ended_
     };
     using Work = std::function<void(Caller&)>;
@@ -68,7 +72,8 @@ class TimedTask {
     TimedTask& operator=(const TimedTask&) = delete;
 
     // Runs work on a new worker and processes the calling thread's events until it has been
-    // answered (kDone; an exception the work raised is raised here), the limit has passed
+    // answered (kDone; an exception the work raised is raised here), the limit has passed (not
+    // counting the time the work kept it paused)
     // (kTimedOut or kUnconfirmed, as above), or the event loop was told to quit (kQuit; the work
     // is given up as on a timeout). Must not be called while Busy(): so at most one worker runs
     // per task, given up or not, and a caller whose last work was given up starts no other

@@ -2,12 +2,15 @@
 // system's converters differ between releases); writing it, keeping an old file's mode and
 // identity, and on failure its bytes, with nothing left behind; printing through a fake print
 // system whose printers write PDF files, and the real one against print servers of its own.
+#include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QtTest>
 
 #include <acl/libacl.h>
 #include <cups/cups.h>
 #include <linux/capability.h>
+#include <pwd.h>
 #include <sched.h>
 #include <sys/acl.h>
 #include <sys/mount.h>
@@ -469,8 +472,8 @@ class OutputTest : public QObject {
 
     // The real print system against servers of the test's own: no scheduler at all (no socket,
     // nobody listening, no library) is no default printer, a server that hangs up is unavailable,
-    // a failing listing a server error; no password is given; the queue's default paper and
-    // printable area make the page.
+    // a failing listing a server error; the queue's default paper and printable area make the
+    // page.
     void cupsPrintSystem() {
         const QByteArray queue = QueueAnswer();
         const auto answer = [&](int op, QByteArray to) {
@@ -486,11 +489,6 @@ class OutputTest : public QObject {
             {"not found", answer(IPP_OP_CUPS_GET_DEFAULT, Ipp(IPP_STATUS_ERROR_NOT_FOUND)), none},
             {"listing fails", answer(IPP_OP_CUPS_GET_PRINTERS, Ipp(IPP_STATUS_ERROR_BUSY)),
              "System Error.  Code: 1287.\r\nserver-error-busy"},
-            {"password",
-             answer(IPP_OP_CUPS_GET_PRINTERS,
-                    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"CUPS\""
-                    "\r\nContent-Length: 0\r\n\r\n"),
-             "System Error.  Code: 4096.\r\ncups-authentication-canceled"},
             {"paper", answer(0, {}),
              "TestPDF in TestPDF: QPageLayout(\"A4\", Portrait, l:3 r:5 t:5 b:3 mm) at 1200"}};
         for (const auto& [tag, reply, message] : rows) {
@@ -507,6 +505,39 @@ class OutputTest : public QObject {
                                                     QString::number(setup.dpi)));
             });
             QVERIFY2(seen == message, qPrintable(tag + ": "_L1 + seen));
+        }
+    }
+
+    // A queue that asks for a password: the window asks, preset with the login name and the
+    // password hidden, while the time limit waits; a wrong one is asked again twice, then, as
+    // on 取消, the box.
+    void passwordAsked() {
+        const std::jthread server = Respond([](int op) {
+            return op != IPP_OP_CREATE_JOB ? QueueAnswer()
+                                           : "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic "
+                                             "realm=\"CUPS\"\r\nContent-Length: 0\r\n\r\n"_ba;
+        });
+        for (const bool cancel : {false, true}) {
+            WindowPrinter printer(velmor::CreateCupsPrintSystem(), &WindowPrinter::PaintPdf,
+                                  std::chrono::milliseconds(300));
+            QStringList asked;
+            QElapsedTimer open;
+            QTimer answer;
+            connect(&answer, &QTimer::timeout, this, [&] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                auto* password = dialog ? dialog->findChild<QLineEdit*>("password") : nullptr;
+                if (password && !open.isValid()) open.start();
+                if (!password || open.elapsed() < 500) return;  // open past the time limit
+                asked << dialog->findChild<QLineEdit*>("user")->text() +
+                             (password->echoMode() == QLineEdit::Password ? " hidden" : "");
+                password->setText("wrong");
+                open.invalidate();
+                cancel ? dialog->reject() : dialog->accept();
+            });
+            answer.start(10);
+            QCOMPARE(Print(printer), "System Error.  Code: 4096.\r\ncups-authentication-canceled");
+            const QString user = QString::fromLocal8Bit(getpwuid(getuid())->pw_name) + " hidden";
+            QCOMPARE(asked, QStringList(cancel ? 1 : 3, user));
         }
     }
 
