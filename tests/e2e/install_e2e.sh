@@ -26,6 +26,4 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libcups2 fonts-arphic-uming fonts-wqy-microhei qt6-wayland; do
     grep -Eq "\b$package(t64)?\b" <<<"$depends" || e2e_fail "the package does not depend on $package: $depends"
 done
-# libcups is loaded on the first print request, never at start-up: named, not linked.
-! readelf -d "$root/usr/bin/velmor" | grep -q 'NEEDED.*libcups' || e2e_fail "velmor links libcups"
-[ "$(dpkg-deb -f "$deb" Suggests)" = cups ] || e2e_fail "the package does not suggest cups"
+! readelf -d "$root/usr/bin/velmor" | grep -q 'NEEDED.*libcups' || e2e_fail "velmor links libcups (loaded at the first 打印)"

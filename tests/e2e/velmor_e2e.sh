@@ -157,9 +157,8 @@ print_box "Printer selected is not valid."
 close_velmor
 
 # --- a print server that stops answering once the printer is chosen: the window repaints, the
-# box comes; the job reaches the server when it resumes and is cancelled, and a
-# Return sent to the box (whose release then finds no window, so the key stays down and
-# repeats) starts nothing.
+# box comes; the job reaches the server when it resumes and is cancelled, and a Return sent to
+# the box (whose release then finds no window: the key stays down and repeats) starts nothing.
 lpadmin -d Letter
 start_velmor
 e2e_click "$wid" "${print[@]}"
