@@ -79,13 +79,12 @@ void TimedTask::Caller::End(std::exception_ptr error) {
     ended_ = true;
 }
 
-TimedTask::Outcome TimedTask::Run(Work work, std::chrono::milliseconds limit) {
-    auto caller = std::make_shared<Caller>();
+void TimedTask::Start(std::shared_ptr<Caller> caller, Work work) {
     ++runningWorkers;
     // A plain thread, not a QThread: one that is given up must never be waited for, neither by
     // a QThread destructor nor by the application's thread pool.
     try {
-        std::thread([caller, work = std::move(work)]() mutable {
+        std::thread([caller = std::move(caller), work = std::move(work)]() mutable {
             std::exception_ptr error;
             currentCaller = caller.get();
             try {
@@ -104,6 +103,11 @@ TimedTask::Outcome TimedTask::Run(Work work, std::chrono::milliseconds limit) {
         --runningWorkers;
         throw;
     }
+}
+
+TimedTask::Outcome TimedTask::Run(Work work, std::chrono::milliseconds limit) {
+    auto caller = std::make_shared<Caller>();
+    Start(caller, std::move(work));
     caller_ = caller;
     waiting_ = true;
 

@@ -86,6 +86,9 @@ class TimedTask {
     bool Busy() const { return caller_ && !caller_->ended_.load(); }
 
   private:
+    // Runs work for caller on a new thread that nobody waits for.
+    static void Start(std::shared_ptr<Caller> caller, Work work);
+
     std::shared_ptr<Caller> caller_;
     bool waiting_ = false;
 };
