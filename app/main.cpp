@@ -28,8 +28,9 @@ int main(int /*argc*/, char* argv[]) {
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
 
-    // An error escaping start-up or the event loop is shown like any other; the exit code is
-    // 0 whatever happened.
+    // An error escaping start-up is shown like any other. Errors of the handlers never get here:
+    // Qt does not carry an exception through exec(), so each handler runs inside RunHandler.
+    // The exit code is 0 whatever happened.
     velmor::RunHandler([] {
         velmor::SetUpApplication();
         TFrmVelmor FrmVelmor;
@@ -37,18 +38,29 @@ int main(int /*argc*/, char* argv[]) {
         QApplication::exec();
     });
     // A print server that never answered still holds a worker; the window is gone and nothing
-    // is left to save, so the process ends now rather than wait for it.
-    if (velmor::OutputStillBusy()) {
-        std::fputs("Velmor: the print system did not answer; the print job was abandoned.\n",
-                   stderr);
-        std::_Exit(0);
+    // is left to save, so the process ends now rather than wait for it, saying what became of
+    // the job.
+    const velmor::LeftBehind left = velmor::OutputLeftBehind();
+    switch (left) {
+        case velmor::LeftBehind::kNothing:
+        case velmor::LeftBehind::kFinishing:
+            break;
+        case velmor::LeftBehind::kAbandoned:
+            std::fputs("Velmor: the print system did not answer; the print job was abandoned.\n",
+                       stderr);
+            break;
+        case velmor::LeftBehind::kUnconfirmed:
+            std::fputs(
+                "Velmor: the print job was sent but the print system did not confirm it; it may "
+                "still print.\n",
+                stderr);
+            break;
     }
     // Qt's Wayland client can deadlock while it takes its connection down (its event thread
-    // waits for a read that the main thread prepared and will never make): the window is
-    // closed and nothing is left to save, so the process ends without that teardown.
-    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
-        std::fflush(nullptr);
-        std::_Exit(0);
-    }
-    return 0;
+    // waits for a read that the main thread prepared and will never make): the process ends
+    // without that teardown there too.
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    if (left == velmor::LeftBehind::kNothing && !wayland) return 0;
+    std::fflush(nullptr);
+    std::_Exit(0);
 }

@@ -1,6 +1,7 @@
-// Starts a program on the X display and prints, as one line "<ms> <kib> <cpu ms>", the time from
-// its start to the first drawing on the screen (as the X DAMAGE extension reports it), its peak
-// resident set size and the processor time it used. It is stopped a moment after it has drawn.
+// Starts a program on the X display and prints, as one line "<ms> <kib> <cpu ms> <cups>", the time
+// from its start to the first drawing on the screen (as the X DAMAGE extension reports it), its
+// peak resident set size, the processor time it used, and whether it had the CUPS library loaded
+// by then (1 or 0: printing loads it on first use). It is stopped a moment after it has drawn.
 //
 //   velmor_startup_watch [--settle MS] PROGRAM [ARGUMENT...]
 #include <X11/Xlib.h>
@@ -15,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <thread>
 
 namespace {
@@ -24,6 +27,15 @@ using Clock = std::chrono::steady_clock;
 int Fail(const char* what) {
     std::fprintf(stderr, "velmor_startup_watch: %s\n", what);
     return 2;
+}
+
+// Whether the process has a file whose path contains name mapped.
+bool LoadedLibrary(pid_t process, const char* name) {
+    const std::string path = "/proc/" + std::to_string(process) + "/maps";
+    std::ifstream maps(path);
+    for (std::string line; std::getline(maps, line);)
+        if (line.find(name) != std::string::npos) return true;
+    return false;
 }
 
 }  // namespace
@@ -84,13 +96,14 @@ int main(int argc, char* argv[]) {
     }
 
     std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+    const bool cups = LoadedLibrary(child, "/libcups.so");
     kill(child, SIGTERM);
     int status = 0;
     rusage usage{};
     wait4(child, &status, 0, &usage);
     const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
                          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    std::printf("%.1f %ld %.1f\n", drawnMs, usage.ru_maxrss, cpuMs);
+    std::printf("%.1f %ld %.1f %d\n", drawnMs, usage.ru_maxrss, cpuMs, cups);
     XCloseDisplay(display);
     return 0;
 }

@@ -16,6 +16,10 @@ PrinterNotValidError::PrinterNotValidError() : OutputError("Printer selected is 
 
 PrintingInProgressError::PrintingInProgressError() : OutputError("Printing in progress") {}
 
+PrintUnconfirmedError::PrintUnconfirmedError()
+    : OutputError(
+          "The print job was sent but the print system did not confirm it; it may still print") {}
+
 SystemError::SystemError(int code, const QString& text)
     : OutputError(SystemErrorMessage(code, text)) {}
 

@@ -46,6 +46,14 @@ class PrintingInProgressError : public OutputError {
     PrintingInProgressError();
 };
 
+// "The print job was sent but the print system did not confirm it; it may still print": the
+// job's whole document reached the print system, whose answer did not come in time. Not a
+// failure: the job may well print.
+class PrintUnconfirmedError : public OutputError {
+  public:
+    PrintUnconfirmedError();
+};
+
 // A failure of the print system itself, with its error number and text; see SystemErrorMessage.
 class SystemError : public OutputError {
   public:

@@ -24,8 +24,8 @@ struct PrinterSetup {
 class PrintSystem {
   public:
     virtual ~PrintSystem() = default;
-    // The default printer's name; empty when there is none. Raises SystemError when the print
-    // system itself cannot be asked.
+    // The default printer's name; empty when there is none. Raises NoDefaultPrinterError when
+    // there is no print system at all, SystemError when it cannot be asked.
     virtual QString DefaultPrinterName() = 0;
     // The installed printers (queues) by name.
     virtual QStringList InstalledPrinterNames() = 0;
@@ -33,16 +33,21 @@ class PrintSystem {
     // printer cannot be used, SystemError when the print system fails.
     virtual PrinterSetup Setup(const QString& name) = 0;
     // Sends pdf to the named printer as one job with an empty name, and answers the caller once
-    // the print system has accepted it. A job whose caller has given up is never started, or
-    // cancelled once it is known. Raises PrinterNotValidError when the printer no longer exists,
+    // the print system has accepted it. Commits (see TimedTask) only once the document is
+    // complete but for its end: a job whose caller gave up before is never started, broken off,
+    // or cancelled once it is known. Raises PrinterNotValidError when the printer no longer exists,
     // SystemError for any other refusal or failure; no job is left behind then.
     virtual void Submit(const QString& name, const QByteArray& pdf, TimedTask::Caller& caller) = 0;
 };
 
-// The print system through the CUPS library: the user's default destination and the server's
-// queues; the paper and printable area as the queue states them by default (Letter or A4 by
-// the locale when it states none), drawn at 1200 dpi; jobs sent as PDF from memory. A
-// failure is reported with the server's IPP status and CUPS's name for it.
-std::unique_ptr<PrintSystem> CreateCupsPrintSystem();
+// The print system through the CUPS library, loaded from soname at the first request: the
+// user's default destination and the server's queues; the paper and printable area as the queue
+// states them by default (Letter or A4 by the locale when it states none), drawn at 1200 dpi;
+// jobs sent as PDF from memory. No library, or no scheduler to connect to, is no default
+// printer; a password the server asks for is asked in the window (AskPrintPassword) on a worker,
+// never on a terminal, and cancelled (cups-authentication-canceled) elsewhere or on 取消. A
+// failure is reported with the server's IPP status and CUPS's name for it; a connection that
+// broke before the answer is service-unavailable.
+std::unique_ptr<PrintSystem> CreateCupsPrintSystem(const char* soname = "libcups.so.2");
 
 }  // namespace velmor

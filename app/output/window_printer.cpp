@@ -103,8 +103,21 @@ void WindowPrinter::Session::Run(const QImage& picture, QSize windowSize, int sc
     system->Submit(printer, pdf, caller);
 }
 
+namespace {
+
+// What the print system would have said is not known: the failure is the wait itself, reported
+// as the system's own timeout error with its own text.
+SystemError TimedOut() {
+    return SystemError(ETIMEDOUT, QString::fromLocal8Bit(strerror(ETIMEDOUT)));
+}
+
+}  // namespace
+
 void WindowPrinter::Print(QWidget& window) {
-    if (task_.Busy()) throw PrintingInProgressError();
+    if (task_.Waiting()) throw PrintingInProgressError();
+    // The user has been told about that request; its worker still waits for the print system,
+    // which has not answered it yet. One worker at a time: see TimedTask::Run.
+    if (task_.Busy()) throw TimedOut();
 
     // The picture is taken before anything else: whatever happens in the window while the job
     // is sent does not change it.
@@ -117,11 +130,9 @@ void WindowPrinter::Print(QWidget& window) {
             session->Run(picture, windowSize, screenDpi, caller);
         },
         timeout_);
-    // What the print system would have said is not known: the failure is the wait itself,
-    // reported as the system's own timeout error with its own text. When the application is
-    // quitting, nobody is told.
-    if (outcome == TimedTask::Outcome::kTimedOut)
-        throw SystemError(ETIMEDOUT, QString::fromLocal8Bit(strerror(ETIMEDOUT)));
+    // When the application is quitting, nobody is told.
+    if (outcome == TimedTask::Outcome::kTimedOut) throw TimedOut();
+    if (outcome == TimedTask::Outcome::kUnconfirmed) throw PrintUnconfirmedError();
 }
 
 }  // namespace velmor

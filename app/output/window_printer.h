@@ -53,15 +53,19 @@ class WindowPrinter {
     // runs on a worker while the caller's thread keeps processing its events.
     //
     // Returns when the print system has accepted the job. Raises PrintingInProgressError while
-    // the worker of an earlier request is still running (it goes on unchanged),
-    // NoDefaultPrinterError, PrinterNotValidError when the printer cannot be used, and
-    // SystemError for a failure of the print system; nothing is printed on these errors. When
-    // the print system has not answered within the timeout, raises SystemError for ETIMEDOUT:
-    // the job is then never sent, or cancelled once it is known. When the caller's event loop
-    // is told to quit meanwhile, returns at once, giving the job up likewise.
+    // an earlier request still waits (it goes on unchanged), NoDefaultPrinterError when there is
+    // no print system or no default printer, PrinterNotValidError when the printer cannot be
+    // used, and SystemError for a failure of the print system; nothing is printed on these
+    // errors. When the print system has not answered within the timeout: SystemError for
+    // ETIMEDOUT once nothing of the job can print any more (it is never sent, its transfer is
+    // broken off, or it is cancelled once known), but PrintUnconfirmedError once its document
+    // was complete (it may print). A request while the worker of such a request still waits
+    // for the print system starts nothing and raises SystemError for ETIMEDOUT at once. When
+    // the caller's event loop is told to quit meanwhile, returns at once, giving the job up
+    // likewise.
     void Print(QWidget& window);
 
-    // Whether a request's worker is still running.
+    // Whether a request's worker is still running, given up or not.
     bool IsPrinting() const;
     // The chosen printer's name, empty before the first successful lookup or while printing.
     QString PrinterName() const;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package built from the build tree: both programs stripped, the desktop entry, metainfo
-# and icon under one id and accepted by the validators, dependencies on Qt and the CJK fonts.
+# and icon under one id and accepted by the validators, dependencies on Qt, libcups and the CJK
+# fonts.
 # Environment: VELMOR_BUILD_DIR (the CMake build folder).
 source "$(dirname "$0")/lib.sh"
 e2e_require cpack dpkg-deb dpkg-shlibdeps desktop-file-validate appstreamcli readelf
@@ -30,3 +31,4 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for package in libqt6widgets6 libcups2 fonts-arphic-uming fonts-wqy-microhei qt6-wayland; do
     grep -Eq "\b$package(t64)?\b" <<<"$depends" || e2e_fail "the package does not depend on $package: $depends"
 done
+! readelf -d "$root/usr/bin/velmor" | grep -q 'NEEDED.*libcups' || e2e_fail "velmor links libcups (loaded at the first 打印)"
