@@ -13,14 +13,17 @@ packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libcups2-dev libacl1-
           fonts-arphic-uming fonts-wqy-microhei xvfb xauth qt6-translations-l10n qt6-wayland)
 # dpkg-dev and file are what cpack needs to compute the Debian package's dependencies, lintian
 # checks the package; openbox and sway are the window manager and the Wayland-only compositor
-# the window is tried under; acl and attr serve the saving tests; the accessibility bus reads
-# the message boxes' texts in the end-to-end test; locales lets velmor-report's test make a
-# locale whose decimal separator is a comma.
+# the window is tried under; acl, attr and e2fsprogs (chattr, which Debian 13 no longer
+# installs with every system) serve the saving tests; the accessibility bus reads the message
+# boxes' texts in the end-to-end test; locales lets velmor-report's test make a locale whose
+# decimal separator is a comma; appstream-compose checks the package as a software centre's
+# catalogue would, and reads the scalable icon through librsvg2-common on Debian 13.
 if [ "$what" = tests ]; then
   packages+=(googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
              xdotool x11-utils imagemagick cups cups-client cups-filters
-             poppler-utils desktop-file-utils appstream appstream-compose dpkg-dev file lintian libxdamage-dev
-             openbox sway acl attr dbus at-spi2-core python3-pyatspi locales)
+             poppler-utils desktop-file-utils appstream appstream-compose librsvg2-common dpkg-dev
+             file lintian libxdamage-dev openbox sway acl attr e2fsprogs dbus at-spi2-core
+             python3-pyatspi locales)
 fi
 
 # apt-get update waits for dpkg's lock but not for the package lists' own, which a running
