@@ -72,10 +72,9 @@ class TimedTask {
     TimedTask& operator=(const TimedTask&) = delete;
 
     // Runs work on a new worker and processes the calling thread's events until it has been
-    // answered (kDone; an exception the work raised is raised here), the limit has passed (not
-    // counting the time the work kept it paused)
-    // (kTimedOut or kUnconfirmed, as above), or the event loop was told to quit (kQuit; the work
-    // is given up as on a timeout). Must not be called while Busy(): so at most one worker runs
+    // answered (kDone; an exception the work raised is raised here), the limit has passed, not
+    // counting the time the work kept it paused (kTimedOut or kUnconfirmed, as above), or the
+    // event loop was told to quit (kQuit; the work is given up as on a timeout). Must not be called while Busy(): so at most one worker runs
     // per task, given up or not, and a caller whose last work was given up starts no other
     // until that worker has ended.
     Outcome Run(Work work, std::chrono::milliseconds limit);
