@@ -440,7 +440,7 @@ class OutputTest : public QObject {
         // The old file bind-mounted over itself, which a rename cannot replace (EBUSY).
         const Prepare bound = [this](auto&, auto& file) {
             return privateMounts_ ? Must(mount(file, file, nullptr, MS_BIND, nullptr) == 0, "bind")
-                                  : "no mount namespace of its own (needs CAP_SYS_ADMIN)";
+                                  : "no mount namespace of its own (needs root)";
         };
         const QString longest = QString(251, u'n') + ".txt";  // 255 bytes, a name's limit
         // clang-format off
