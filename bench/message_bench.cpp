@@ -39,14 +39,7 @@ void ResetPeakRss() {
     if (clear.open(QIODevice::WriteOnly)) clear.write("5");
 }
 
-int Measure(char* program, double megabytes) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    int argc = 1;
-    QApplication app(argc, &program);
-    velmor::SetUpApplication();
-    TFrmVelmor window;
-    window.show();
+int Measure(TFrmVelmor& window, double megabytes) {
     auto* edit = window.findChild<QLineEdit*>(QStringLiteral("EditR1"));
     auto* calc = window.findChild<QPushButton*>(QStringLiteral("BitBtnCalc"));
     if (!edit || !calc) return 2;

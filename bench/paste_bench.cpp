@@ -36,14 +36,7 @@ qint64 Timed(QWidget& box, Step step) {
     return clock.elapsed();
 }
 
-int Measure(char* program, double megabytes) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    int argc = 1;
-    QApplication app(argc, &program);
-    velmor::SetUpApplication();
-    TFrmVelmor window;
-    window.show();
+int Measure(TFrmVelmor& window, double megabytes) {
     auto* memo = window.findChild<velmor::ReportBox*>(QStringLiteral("Memo"));
     if (memo == nullptr) return 2;
     memo->setFocus();
