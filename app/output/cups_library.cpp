@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace velmor {
@@ -37,16 +38,17 @@ bool BindAll(void* library, CupsLibrary& cups) {
 
 const CupsLibrary* LoadCupsLibrary(const char* soname) {
     static std::mutex mutex;
-    static std::map<std::string, const CupsLibrary*> loaded;
+    // Never freed, as the library is never closed: a worker left behind may still be inside it
+    // when the program ends.
+    static auto* const loaded = new std::map<std::string, std::optional<CupsLibrary>>;
     const std::lock_guard lock(mutex);
-    const auto [at, added] = loaded.try_emplace(soname, nullptr);
-    if (!added) return at->second;
-    // Never closed: a worker left behind may still be inside the library when the program ends.
-    void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
-    auto* cups = new CupsLibrary{};
-    if (library && BindAll(library, *cups)) return at->second = cups;
-    delete cups;
-    return nullptr;
+    const auto [at, added] = loaded->try_emplace(soname);
+    if (added) {
+        void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+        if (library && BindAll(library, at->second.emplace())) return &*at->second;
+        at->second.reset();
+    }
+    return at->second ? &*at->second : nullptr;
 }
 
 }  // namespace velmor

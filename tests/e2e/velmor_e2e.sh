@@ -24,7 +24,7 @@ start_velmor() {
 close_velmor() {
     e2e_click "$wid" "${close[@]}"
     e2e_wait_app_exit 2
-    [ "$E2E_APP_STATUS" = 0 ] || e2e_fail "关闭 ended the program with $E2E_APP_STATUS"
+    [ "$E2E_APP_STATUS" = 0 ] || e2e_fail "关闭 ended the program with $E2E_APP_STATUS: $(tail -n 40 "$E2E_TMP/app.log")"
 }
 # Waits up to SECONDS for the error box, checks its text (CR LF read as LF) against TEXT, and
 # closes it with Return, or with CLOSE (a command taking the box's id).
