@@ -122,15 +122,29 @@ QMimeData* ReportBox::createMimeDataFromSelection() const {
 }
 
 void ReportBox::keyPressEvent(QKeyEvent* event) {
+    if (isReadOnly()) return QPlainTextEdit::keyPressEvent(event);
+    QTextCursor cursor = textCursor();
+    // Backspace as Qt's text boxes read it (with or without Shift), Delete as the platform has it;
+    // with a selection, both remove just that.
+    const bool bare = !cursor.hasSelection();
+    const bool back =
+        bare && event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier);
+    const bool forward = bare && event == QKeySequence::Delete;
     // A typed line break is a real one, also inside a piece joined to the one before.
-    if (event == QKeySequence::InsertParagraphSeparator && !isReadOnly()) {
-        QTextCursor cursor = textCursor();
+    if (event == QKeySequence::InsertParagraphSeparator) {
         cursor.insertBlock(Marked(cursor.blockFormat(), false));
-        setTextCursor(cursor);
-        ensureCursorVisible();
-        return;
+    } else if (back && cursor.atBlockStart() && IsJoined(cursor.block())) {
+        // A joint is no character: the keys that delete one take the one beyond it.
+        cursor.movePosition(QTextCursor::PreviousCharacter);
+        cursor.deletePreviousChar();
+    } else if (forward && cursor.atBlockEnd() && IsJoined(cursor.block().next())) {
+        cursor.movePosition(QTextCursor::NextCharacter);
+        cursor.deleteChar();
+    } else {
+        return QPlainTextEdit::keyPressEvent(event);
     }
-    QPlainTextEdit::keyPressEvent(event);
+    setTextCursor(cursor);
+    ensureCursorVisible();
 }
 
 }  // namespace velmor

@@ -298,7 +298,14 @@ class TestFrmVelmor : public QObject {
         memo->setTextCursor(cursor);
         QTest::keyClick(memo, Qt::Key_Return);
         QCOMPARE(memo->Text(), QString(text).insert(2 + kPiece + 100, u'\u2029'));
-        for (int undo = 0; undo < 3; ++undo) QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+        // Backspace at a joint, and Delete just before one, each remove an x: the joint stays.
+        cursor.setPosition(2 + kPiece + 1);
+        memo->setTextCursor(cursor);
+        QTest::keyClick(memo, Qt::Key_Backspace);
+        QTest::keyClick(memo, Qt::Key_Delete);
+        QCOMPARE(memo->Text(),
+                 QString(text).insert(2 + kPiece + 100, u'\u2029').remove(1 + kPiece, 2));
+        for (int undo = 0; undo < 5; ++undo) QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(memo->Text(), QString());
     }
 
