@@ -4,11 +4,10 @@
 #include <QList>
 #include <QMimeData>
 #include <QTextBlock>
-#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 
-#include <algorithm>
+#include "grapheme.h"
 
 namespace velmor {
 
@@ -34,15 +33,7 @@ qsizetype PieceEnd(const QString& text, qsizetype start) {
     const qsizetype limit = start + ReportBox::kLongestPiece;
     for (qsizetype at = limit; at > limit - 256; --at)
         if (text.at(at - 1) == u' ') return at;
-    // A grapheme is never longer than a few dozen code units in any text a user means.
-    constexpr qsizetype kBefore = 64, kAfter = 16;
-    const qsizetype after = std::min(kAfter, text.size() - limit);
-    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text.constData() + limit - kBefore,
-                                  kBefore + after);
-    graphemes.setPosition(kBefore);
-    if (graphemes.isAtBoundary()) return limit;
-    const qsizetype back = graphemes.toPreviousBoundary();
-    return back > 0 ? limit - kBefore + back : limit;
+    return GraphemeStart(text, limit);
 }
 
 // Cuts a block longer than a piece into pieces joined to the one before.
