@@ -11,6 +11,7 @@
 #include <QTranslator>
 
 #include "frmvelmor.h"
+#include "input_box_accessible.h"
 #include "locale_separator.h"
 
 // Registers the pictures compiled into this library (outside any namespace, as Qt requires).
@@ -68,6 +69,7 @@ void SetUpApplication() {
     // Before any window: naming a form's controls can already make Qt build (and keep) the
     // window's accessible interface, which must then be the dialog's.
     QAccessible::installFactory(AccessibleAsDialog);
+    QAccessible::installFactory(AccessibleInputBox);
 
     LoadQtTranslation();
     ReadDecimalSeparator();

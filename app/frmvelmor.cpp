@@ -15,6 +15,7 @@
 #include "amplifier.h"
 #include "caption_on_frame_style.h"
 #include "handler_guard.h"
+#include "input_box.h"
 #include "locale_separator.h"
 #include "memo_report_sink.h"
 #include "once_per_press.h"
@@ -100,7 +101,7 @@ std::array<QByteArray, velmor::kInputCount> TFrmVelmor::InputTexts() const {
         const std::string_view name = velmor::kInputs[i].name;
         const QString editName =
             QLatin1String("Edit") + QLatin1String(name.data(), qsizetype(name.size()));
-        const auto* edit = findChild<QLineEdit*>(editName);
+        const auto* edit = findChild<velmor::InputBox*>(editName);
         if (edit == nullptr) qFatal("the form has no edit box %s", qPrintable(editName));
         texts[i] = edit->text().toUtf8();
     }

@@ -14,6 +14,7 @@
 #include "fitted_message_box.h"
 #include "frmvelmor.h"
 #include "handler_guard.h"
+#include "input_box.h"
 #include "report.h"
 #include "report_box.h"
 #include "save_dialog.h"
@@ -75,7 +76,7 @@ class TestFrmVelmor : public QObject {
         if (child == nullptr) qFatal("no control named %s", qPrintable(name));
         return child;
     }
-    QLineEdit* Edit(const QString& name) const { return Find<QLineEdit>(name); }
+    velmor::InputBox* Edit(const QString& name) const { return Find<velmor::InputBox>(name); }
     QPlainTextEdit* Memo() const { return Find<QPlainTextEdit>("Memo"); }
     void Click(const char* name) const { QTest::mouseClick(Find(name), Qt::LeftButton); }
     static void Press(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
@@ -182,8 +183,8 @@ class TestFrmVelmor : public QObject {
                 !Memo()->horizontalScrollBar()->isVisible() &&
                 Memo()->verticalScrollBar()->isVisible());
         QStringList expected;
-        const QList<QLineEdit*> edits = window_->findChildren<QLineEdit*>();
-        for (QLineEdit* edit : edits) edit->setText(edit->text() + u'电');
+        const QList<velmor::InputBox*> edits = window_->findChildren<velmor::InputBox*>();
+        for (velmor::InputBox* edit : edits) edit->setText(edit->text() + u'电');
         for (const velmor::InputField& input : velmor::kInputs) {
             const QString name = "Edit"_L1 + QLatin1String(input.name.data(), input.name.size());
             Click("BitBtnCalc");
@@ -318,7 +319,7 @@ class TestFrmVelmor : public QObject {
             if (QApplication::focusWidget() == Memo()) Press(Qt::Key_X);
             Press(Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
-            if (auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget()))
+            if (auto* edit = qobject_cast<velmor::InputBox*>(QApplication::focusWidget()))
                 QCOMPARE(edit->selectedText(), edit->text());
         }
         QCOMPARE(visited.join(u' '),
@@ -345,7 +346,7 @@ class TestFrmVelmor : public QObject {
             }
             QCOMPARE(std::exchange(clicks, 0), 3 + 2);  // each key once, held or not
         }
-        for (QLineEdit* edit : window_->findChildren<QLineEdit*>()) {
+        for (velmor::InputBox* edit : window_->findChildren<velmor::InputBox*>()) {
             QTest::mouseClick(edit, Qt::LeftButton);
             QVERIFY(edit->hasFocus() && !edit->hasSelectedText());
             for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) Press(key);
