@@ -390,10 +390,12 @@ void InputBox::PasteFrom(int mode) {
 // ---- Moving the cursor
 
 void InputBox::MoveCursor(qsizetype to, bool select) {
+    CommitPreedit();
     const bool hadSelection = hasSelectedText();
+    // Typing elsewhere is another step to undo.
+    if (to != cursor_) history_.Close();
     cursor_ = to;
     if (!select) anchor_ = to;
-    history_.Close();
     if (QAccessible::isActive()) {
         if (hadSelection || hasSelectedText()) {
             QAccessibleTextSelectionEvent selection(this, int(std::min(cursor_, anchor_)),
@@ -541,6 +543,17 @@ void InputBox::inputMethodEvent(QInputMethodEvent* event) {
         }
     TakePreedit(event);
     Shown();
+}
+
+// A click or a key that moves the cursor ends the composing: the input method commits what it
+// has, or else it is dropped.
+void InputBox::CommitPreedit() {
+    if (preedit_.isEmpty()) return;
+    QGuiApplication::inputMethod()->commit();
+    if (preedit_.isEmpty()) return;
+    preedit_.clear();
+    preeditCursor_ = 0;
+    view_.SetPreedit(cursor_, preedit_);
 }
 
 // The composed text, where the input method puts its cursor in it, and how it is to look.
@@ -693,7 +706,7 @@ QMenu* InputBox::CreateContextMenu() {
             this, &InputBox::del);
     menu->addSeparator();
     connect(add("Select All", QKeySequence::SelectAll,
-                !text_.isEmpty() && selectedText().size() != text_.size(), "edit-select-all"),
+                !text_.isEmpty() && selectionLength() != text_.size(), "edit-select-all"),
             &QAction::triggered, this, &InputBox::selectAll);
     return menu;
 }

@@ -14,6 +14,8 @@
 #include <QTextLayout>
 #include <QWidget>
 
+#include <cstdlib>
+
 #include "line_history.h"
 #include "line_view.h"
 
@@ -39,6 +41,7 @@ class InputBox : public QWidget {
     QString selectedText() const;
     // The selection's start, or -1 when nothing is selected.
     int selectionStart() const;
+    int selectionLength() const { return int(std::abs(cursor_ - anchor_)); }
     void setSelection(int start, int length);
     bool isUndoAvailable() const { return history_.CanUndo(); }
     bool isRedoAvailable() const { return history_.CanRedo(); }
@@ -106,6 +109,7 @@ class InputBox : public QWidget {
     void PasteFrom(int mode);
 
     void TakePreedit(const QInputMethodEvent* event);
+    void CommitPreedit();
     void Replace(qsizetype from, qsizetype to, const QString& with, LineHistory::Kind kind);
     void Apply(const LineChange* step, bool undoing);
     void Changed(qsizetype at, const QString& removed, const QString& inserted);

@@ -42,7 +42,7 @@ void InputBoxAccessible::selection(int selectionIndex, int* startOffset, int* en
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || !Box()->hasSelectedText()) return;
     *startOffset = Box()->selectionStart();
-    *endOffset = *startOffset + int(Box()->selectedText().size());
+    *endOffset = *startOffset + Box()->selectionLength();
 }
 
 int InputBoxAccessible::selectionCount() const {

@@ -41,7 +41,7 @@ class LineView {
     // Where a position of the text is drawn, from the left of the text's area: below 0 or at
     // least the width when it is scrolled out of the box.
     qreal X(const QString& text, qsizetype at);
-    // The position of the text nearest to x.
+    // The position of the text nearest to x; left of the box, the one before the part shown.
     qsizetype At(const QString& text, qreal x);
 
   private:

@@ -51,21 +51,27 @@ class InputBoxTest : public QObject {
     void keysAsQtLineEdit_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QList<Key>>("keys");
-        // Typing makes one undo step, erasing another; a paste is a step of its own.
-        QTest::newRow("undo steps") << u""_s << QList<Key>{{0, {}, u"12"},
-                                                           {Qt::Key_Backspace},
-                                                           {Qt::Key_Backspace},
-                                                           {0, {}, u"3E3"},
-                                                           {Qt::Key_Z, kCtrl},
-                                                           {Qt::Key_Z, kCtrl},
-                                                           {Qt::Key_Z, kCtrl | kShift},
-                                                           {Qt::Key_A, kCtrl},
-                                                           {Qt::Key_C, kCtrl},
-                                                           {Qt::Key_End},
-                                                           {Qt::Key_V, kCtrl},
-                                                           {Qt::Key_V, kCtrl},
-                                                           {Qt::Key_Z, kCtrl},
-                                                           {Qt::Key_Z, kCtrl}};
+        // Typing makes one undo step, erasing another, a move of the cursor ends one; a paste is
+        // a step of its own.
+        QTest::newRow("undo steps") << u""_s
+                                    << QList<Key>{{0, {}, u"12"},
+                                                  {Qt::Key_Left},
+                                                  {Qt::Key_Right},
+                                                  {0, {}, u"5"},
+                                                  {Qt::Key_Z, kCtrl},
+                                                  {Qt::Key_Backspace},
+                                                  {Qt::Key_Backspace},
+                                                  {0, {}, u"3E3"},
+                                                  {Qt::Key_Z, kCtrl},
+                                                  {Qt::Key_Z, kCtrl},
+                                                  {Qt::Key_Z, kCtrl | kShift},
+                                                  {Qt::Key_A, kCtrl},
+                                                  {Qt::Key_C, kCtrl},
+                                                  {Qt::Key_End},
+                                                  {Qt::Key_V, kCtrl},
+                                                  {Qt::Key_V, kCtrl},
+                                                  {Qt::Key_Z, kCtrl},
+                                                  {Qt::Key_Z, kCtrl}};
         QTest::newRow("words") << u"10E3 ohm, 4.7k  x"_s
                                << QList<Key>{{Qt::Key_Home},
                                              {Qt::Key_Right, kCtrl},
@@ -94,8 +100,10 @@ class InputBoxTest : public QObject {
                           {Qt::Key_Delete},      {Qt::Key_Z, kCtrl}};
         // A word longer than the box looks at around the cursor at first.
         QTest::newRow("long word") << QString(700, u'7') + u" 8"_s
-                                   << QList<Key>{{Qt::Key_Home}, {Qt::Key_Right, kCtrl},
-                                                 {Qt::Key_End}, {Qt::Key_Left, kCtrl},
+                                   << QList<Key>{{Qt::Key_Home},
+                                                 {Qt::Key_Right, kCtrl},
+                                                 {Qt::Key_End},
+                                                 {Qt::Key_Left, kCtrl},
                                                  {Qt::Key_Left, kCtrl}};
         // Keys the box does not take: Ctrl with a letter types nothing; Enter, Esc and Tab are
         // left to the window.
@@ -174,6 +182,8 @@ class InputBoxTest : public QObject {
             QVERIFY(view.Part(text).text().size() < 2 * kWidth / digit + 64);
             QCOMPARE(view.At(text, x), cursor);
         }
+        // A drag past the left edge reaches the character before the part shown.
+        QCOMPARE(view.At(text, -3), view.First() - 1);
         // Back at the end the text ends at the box's right edge, with no room after it.
         QVERIFY(kWidth - view.X(text, text.size()) <= digit + 1);
         QVERIFY(view.First() > text.size() - kWidth / digit);
