@@ -1,9 +1,9 @@
 // Boundaries in a long text found without reading all of it: only the text around the place
-// asked about is examined, so the cost does not grow with the text's length.
+// asked about, or the characters passed over, are examined, so the cost does not grow with the
+// text's length.
 #pragma once
 
 #include <QString>
-#include <QTextLayout>
 
 namespace velmor {
 
@@ -12,8 +12,15 @@ namespace velmor {
 // no text a user means has, may be split.
 qsizetype GraphemeStart(const QString& text, qsizetype at);
 
-// The next or previous cursor place from `at`, by character (grapheme) or by word, as Qt's text
-// layout finds it in the whole text. Only a word as long as the text reads all of it.
-qsizetype CursorStep(const QString& text, qsizetype at, QTextLayout::CursorMode mode, bool forward);
+// The next or previous grapheme boundary from `at`, as Qt's text layout finds it. A "grapheme"
+// longer than kLongestGrapheme code units (a run of combining marks) is stepped through in pieces
+// of about that length, never between the halves of a surrogate pair.
+constexpr qsizetype kLongestGrapheme = 1024;
+qsizetype GraphemeStep(const QString& text, qsizetype at, bool forward);
+
+// The next or previous word place from `at` by the rule of Qt's text layout: forwards, a run of
+// word separators (punctuation such as . , - /) or else of other characters up to white space,
+// then the white space after it; backwards the same in the other order.
+qsizetype WordStep(const QString& text, qsizetype at, bool forward);
 
 }  // namespace velmor

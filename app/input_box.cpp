@@ -333,8 +333,7 @@ void InputBox::del() {
         Replace(std::min(cursor_, anchor_), std::max(cursor_, anchor_), {},
                 LineHistory::Kind::Other);
     else if (cursor_ < text_.size())
-        Replace(cursor_, CursorStep(text_, cursor_, QTextLayout::SkipCharacters, true), {},
-                LineHistory::Kind::ErasedForward);
+        Replace(cursor_, GraphemeStep(text_, cursor_, true), {}, LineHistory::Kind::ErasedForward);
 }
 
 // Backspace takes one character back, a surrogate pair whole but a combining mark alone, as in
@@ -418,16 +417,14 @@ void InputBox::Go(Move move, bool select) {
         case Move::NextCharacter:
             // A selection collapses to its end, as on every desktop but Windows.
             if (!select && start != end && !WindowsKeys()) return MoveCursor(end, false);
-            return MoveCursor(CursorStep(text_, cursor_, QTextLayout::SkipCharacters, true),
-                              select);
+            return MoveCursor(GraphemeStep(text_, cursor_, true), select);
         case Move::PreviousCharacter:
             if (!select && start != end && !WindowsKeys()) return MoveCursor(start, false);
-            return MoveCursor(CursorStep(text_, cursor_, QTextLayout::SkipCharacters, false),
-                              select);
+            return MoveCursor(GraphemeStep(text_, cursor_, false), select);
         case Move::NextWord:
-            return MoveCursor(CursorStep(text_, cursor_, QTextLayout::SkipWords, true), select);
+            return MoveCursor(WordStep(text_, cursor_, true), select);
         case Move::PreviousWord:
-            return MoveCursor(CursorStep(text_, cursor_, QTextLayout::SkipWords, false), select);
+            return MoveCursor(WordStep(text_, cursor_, false), select);
     }
 }
 
@@ -643,8 +640,8 @@ void InputBox::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     const qsizetype at = PositionAt(event->position().toPoint());
     const qsizetype next = std::min(at + 1, text_.size());
-    const qsizetype start = CursorStep(text_, next, QTextLayout::SkipWords, false);
-    qsizetype end = CursorStep(text_, start, QTextLayout::SkipWords, true);
+    const qsizetype start = WordStep(text_, next, false);
+    qsizetype end = WordStep(text_, start, true);
     while (end > at && text_.at(end - 1).isSpace()) --end;
     MoveCursor(start, false);
     MoveCursor(end, true);

@@ -174,7 +174,7 @@ qreal LineView::X(const QString& text, qsizetype at) {
 qsizetype LineView::At(const QString& text, qreal x) {
     // Left of the box is the character before the part shown, so that a selection dragged past
     // the left edge scrolls the line as one dragged past the right edge does.
-    if (x < 0 && first_ > 0) return CursorStep(text, first_, QTextLayout::SkipCharacters, false);
+    if (x < 0 && first_ > 0) return GraphemeStep(text, first_, false);
     return FromPart(Part(text).lineAt(0).xToCursor(x));
 }
 

@@ -17,7 +17,7 @@ class LineView {
   public:
     // The most of the line laid out at once: a run this long that still does not fill the box
     // (zero-width characters) is shown cut.
-    static constexpr qsizetype kLongestPart = qsizetype(1) << 16;
+    static constexpr qsizetype kLongestPart = 1024;
 
     void SetFont(const QFont& font);
     void SetDirection(Qt::LayoutDirection direction);

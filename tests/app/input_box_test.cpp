@@ -6,6 +6,7 @@
 #include <QtWidgets>
 
 #include "application.h"
+#include "grapheme.h"
 #include "input_box.h"
 #include "line_view.h"
 
@@ -98,13 +99,6 @@ class InputBoxTest : public QObject {
                           {Qt::Key_Right},       {Qt::Key_Left, kShift},  {Qt::Key_Left},
                           {Qt::Key_End, kShift}, {0, {}, u"z"},           {Qt::Key_A, kCtrl},
                           {Qt::Key_Delete},      {Qt::Key_Z, kCtrl}};
-        // A word longer than the box looks at around the cursor at first.
-        QTest::newRow("long word") << QString(700, u'7') + u" 8"_s
-                                   << QList<Key>{{Qt::Key_Home},
-                                                 {Qt::Key_Right, kCtrl},
-                                                 {Qt::Key_End},
-                                                 {Qt::Key_Left, kCtrl},
-                                                 {Qt::Key_Left, kCtrl}};
         // Keys the box does not take: Ctrl with a letter types nothing; Enter, Esc and Tab are
         // left to the window.
         QTest::newRow("not typed")
@@ -162,6 +156,29 @@ class InputBoxTest : public QObject {
                 drawn[edit == box] = edit->grab().toImage();
             }
             QVERIFY2(drawn[1] == drawn[0], state);
+        }
+    }
+
+    // Word steps take Qt's text layout's places for every UTF-16 code unit between letters, and
+    // character steps its places among clusters of many kinds.
+    void stepsAsQtTextLayout() {
+        const QString clusters =
+            u"e\u0301\U0001F1E8\U0001F1F3\r\n\uAC01\u1100\u1161\U0001F600\u200D\U0001F600x"_s
+                .repeated(200);
+        QTextLayout graphemes(clusters);
+        for (int at = 0; at < clusters.size(); ++at) {
+            QCOMPARE(velmor::GraphemeStep(clusters, at, true), graphemes.nextCursorPosition(at));
+            QCOMPARE(velmor::GraphemeStep(clusters, at, false),
+                     graphemes.previousCursorPosition(at));
+        }
+        QString text;
+        for (char32_t c = 0; c <= 0xFFFF; ++c) text += u"a"_s + QChar(c) + u"b "_s;
+        QTextLayout qt(text);
+        for (int at = 0; at < text.size(); ++at) {
+            QCOMPARE(velmor::WordStep(text, at, true),
+                     qt.nextCursorPosition(at, QTextLayout::SkipWords));
+            QCOMPARE(velmor::WordStep(text, at, false),
+                     qt.previousCursorPosition(at, QTextLayout::SkipWords));
         }
     }
 
