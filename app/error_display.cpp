@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "application.h"
+#include "dialog_parent.h"
 #include "fitted_message_box.h"
 
 namespace velmor {
@@ -116,16 +117,6 @@ QString WrappableAnywhere(const QString& text) {
     return shown;
 }
 
-// A window of the program on screen. A box is always transient for one: Wayland compositors
-// place a dialog by its parent, and no window may be active (the compositor decides that).
-QWidget* ShownWindow() {
-    const QWidgetList windows = QApplication::topLevelWidgets();
-    const auto shown = std::find_if(windows.begin(), windows.end(), [](const QWidget* window) {
-        return window->isVisible() && window->windowType() == Qt::Window;
-    });
-    return shown == windows.end() ? nullptr : *shown;
-}
-
 }  // namespace
 
 QString QuotedForDisplay(std::string_view text) {
@@ -164,8 +155,7 @@ void ShowError(const QString& message) {
     const QPointer<QWidget> focus = QApplication::focusWidget();
 
     FittedMessageBox box(QMessageBox::Critical, ApplicationTitle(),
-                         WrappableAnywhere(WithFullStop(message)), QMessageBox::Ok,
-                         active ? active.get() : ShownWindow());
+                         WrappableAnywhere(WithFullStop(message)), QMessageBox::Ok, DialogParent());
     // Messages quote what the user typed, which must not be read as markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();

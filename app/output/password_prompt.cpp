@@ -8,11 +8,13 @@
 #include <QLineEdit>
 #include <QThread>
 
+#include "dialog_parent.h"
+
 namespace velmor {
 namespace {
 
 std::optional<std::pair<QString, QString>> Ask(const QString& prompt, const QString& user) {
-    QDialog dialog(QApplication::activeWindow());
+    QDialog dialog(DialogParent());
     dialog.setWindowTitle(QStringLiteral("Velmor1.0"));
     auto* layout = new QFormLayout(&dialog);
     layout->addRow(new QLabel(prompt));

@@ -8,7 +8,7 @@
 
 namespace velmor {
 
-// Asks on the application's thread, from any thread, in a modal dialog over the active window:
+// Asks on the application's thread, from any thread, in a modal dialog over the program's window:
 // prompt as the print system words it, the user name preset to user, the password hidden.
 // The user name and password given, or nothing when the user cancels (or there is no
 // application).
