@@ -32,7 +32,6 @@ InputBox::InputBox(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_KeyCompression);
     setAcceptDrops(true);
     view_.SetFont(font());
-    view_.SetDirection(layoutDirection());
 }
 
 void InputBox::setText(const QString& text) {
@@ -124,8 +123,9 @@ void InputBox::Backspace() {
     Replace(cursor_ - (pair ? 2 : 1), cursor_, {}, LineHistory::Kind::ErasedBackward);
 }
 
+// Ctrl+Delete and Ctrl+Backspace erase towards the text's end and start, however it is written.
 void InputBox::EraseWord(bool forward) {
-    Go(forward ? Move::NextWord : Move::PreviousWord, true);
+    MoveCursor(WordStep(text_, cursor_, forward), true);
     if (hasSelectedText()) del();
 }
 
@@ -185,8 +185,11 @@ void InputBox::MoveCursor(qsizetype to, bool select) {
     Shown();
 }
 
+// The arrow keys' "next" is the way the line is written, as in Qt's line edit: in a line written
+// right to left, Right goes back in the text.
 void InputBox::Go(Move move, bool select) {
     const qsizetype start = std::min(cursor_, anchor_), end = std::max(cursor_, anchor_);
+    const bool ahead = !view_.RightToLeft();
     switch (move) {
         case Move::Home:
             return MoveCursor(0, select);
@@ -195,14 +198,14 @@ void InputBox::Go(Move move, bool select) {
         case Move::NextCharacter:
             // A selection collapses to its end, as on every desktop but Windows.
             if (!select && start != end && !WindowsKeys()) return MoveCursor(end, false);
-            return MoveCursor(GraphemeStep(text_, cursor_, true), select);
+            return MoveCursor(GraphemeStep(text_, cursor_, ahead), select);
         case Move::PreviousCharacter:
             if (!select && start != end && !WindowsKeys()) return MoveCursor(start, false);
-            return MoveCursor(GraphemeStep(text_, cursor_, false), select);
+            return MoveCursor(GraphemeStep(text_, cursor_, !ahead), select);
         case Move::NextWord:
-            return MoveCursor(WordStep(text_, cursor_, true), select);
+            return MoveCursor(WordStep(text_, cursor_, ahead), select);
         case Move::PreviousWord:
-            return MoveCursor(WordStep(text_, cursor_, false), select);
+            return MoveCursor(WordStep(text_, cursor_, !ahead), select);
     }
 }
 

@@ -62,7 +62,7 @@ void InputBox::paintEvent(QPaintEvent*) {
     const QRect line = LineRect();
     const QTextLayout& part = view_.Part(text_);
     // The baseline stays where the font puts it, whatever scripts the part shown holds.
-    const QPointF topLeft(line.x(),
+    const QPointF topLeft(line.x() - view_.Shift(),
                           line.y() - (qRound(part.lineAt(0).ascent()) - fontMetrics().ascent()));
     QList<QTextLayout::FormatRange> selections;
     if (hasSelectedText()) {
@@ -163,13 +163,10 @@ void InputBox::resizeEvent(QResizeEvent* event) {
 
 void InputBox::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) view_.SetFont(font());
-    if (event->type() == QEvent::LayoutDirectionChange) view_.SetDirection(layoutDirection());
     if (event->type() == QEvent::ActivationChange &&
         !palette().isEqual(QPalette::Active, QPalette::Inactive))
         update();
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange ||
-        event->type() == QEvent::LayoutDirectionChange)
-        Shown();
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) Shown();
     QWidget::changeEvent(event);
 }
 

@@ -33,22 +33,19 @@ void LineView::SetFont(const QFont& font) {
     Invalidate();
 }
 
-void LineView::SetDirection(Qt::LayoutDirection direction) {
-    direction_ = direction;
-    Invalidate();
-}
-
 void LineView::SetWidth(int width) {
     width_ = width;
     Invalidate();
 }
 
 void LineView::Changed(qsizetype at, qsizetype removed, qsizetype inserted) {
-    // Text before the part shown moves it; a change reaching into it starts it at the change.
-    if (at + removed <= first_)
-        first_ += inserted - removed;
-    else if (at < first_)
-        first_ = at;
+    direction_.Changed(at);
+    // Text before the place kept at the left edge moves it; a change reaching into it keeps
+    // the change's start there.
+    if (at + removed <= leftAt_)
+        leftAt_ += inserted - removed;
+    else if (at < leftAt_)
+        leftAt_ = at;
     Invalidate();
 }
 
@@ -60,17 +57,11 @@ void LineView::SetPreedit(qsizetype at, const QString& preedit,
     Invalidate();
 }
 
-void LineView::SetFirst(qsizetype first) {
-    if (first == first_) return;
-    first_ = first;
-    Invalidate();
-}
-
 void LineView::Lay(QTextLayout& layout, const QString& text, qsizetype from, qsizetype to) const {
     layout.setText(Shown(text, from, to));
     layout.setFont(font_);
     QTextOption option;
-    option.setTextDirection(direction_);
+    option.setTextDirection(rightToLeft_ ? Qt::RightToLeft : Qt::LeftToRight);
     option.setFlags(QTextOption::IncludeTrailingSpaces);
     layout.setTextOption(option);
     const bool composing = !preedit_.isEmpty() && from <= preeditAt_ && preeditAt_ <= to;
@@ -89,64 +80,91 @@ void LineView::Lay(QTextLayout& layout, const QString& text, qsizetype from, qsi
     layout.endLayout();
 }
 
-// Lays out from `from` as far as fills the box, and a character more; returns where it ends.
-qsizetype LineView::PartEnd(QTextLayout& layout, const QString& text, qsizetype from) const {
+// Where a slice of the text from `from` that fills the box ends (forwards) or starts (backwards):
+// a grapheme boundary at most kLongestPart characters away.
+qsizetype LineView::Reach(const QString& text, qsizetype from, bool forward) const {
+    QTextLayout slice;
     for (qsizetype reach = kFirstReach;; reach *= 2) {
-        const bool last = reach >= kLongestPart || text.size() - from <= reach;
-        const qsizetype to =
-            last ? std::min(text.size(), from + kLongestPart) : GraphemeStart(text, from + reach);
-        Lay(layout, text, from, to);
-        if (last || layout.lineAt(0).naturalTextWidth() > width_) return to;
+        const qsizetype room = forward ? text.size() - from : from;
+        const qsizetype step = std::min({reach, room, kLongestPart});
+        const qsizetype to = GraphemeStart(text, forward ? from + step : from - step);
+        forward ? Lay(slice, text, from, to) : Lay(slice, text, to, from);
+        if (step == room || step == kLongestPart || slice.lineAt(0).naturalTextWidth() >= width_)
+            return to;
     }
 }
 
-// The earliest grapheme boundary from which the text up to `end` takes at most `limit` pixels.
-qsizetype LineView::FitBefore(const QString& text, qsizetype end, qreal limit) const {
-    QTextLayout layout;
-    for (qsizetype reach = kFirstReach;; reach *= 2) {
-        const bool last = reach >= kLongestPart || end <= reach;
-        const qsizetype from =
-            last ? std::max<qsizetype>(0, end - kLongestPart) : GraphemeStart(text, end - reach);
-        Lay(layout, text, from, end);
-        const QTextLine line = layout.lineAt(0);
-        const qreal right = line.cursorToX(int(end - from));
-        // Widths from a place to the end only shrink as the place moves right.
-        int low = 0, high = int(end - from);
-        while (low < high) {
-            const int middle = low + (high - low) / 2;
-            if (right - line.cursorToX(middle) <= limit)
-                high = middle;
-            else
-                low = middle + 1;
-        }
-        if (!layout.isValidCursorPosition(low)) low = layout.nextCursorPosition(low);
-        if (low > 0 || last) return from + low;
-    }
+qreal LineView::PartX(qsizetype at) const {
+    return part_.lineAt(0).cursorToX(int(InPart(at)));
+}
+
+// Whether the part's text starts at its left, as left-to-right text does (Qt reads a line's very
+// edges as its logical start and end whatever the writing, so the ends' places are compared).
+bool LineView::StartsLeft() const {
+    const QTextLine line = part_.lineAt(0);
+    return line.cursorToX(0) <= line.cursorToX(int(part_.text().size() + preedit_.size()));
+}
+
+// Whether the part's left (or right) edge is an end of the line.
+bool LineView::EdgeOfLine(bool left) const {
+    if (first_ == 0 && end_ == size_) return true;
+    return left == StartsLeft() ? first_ == 0 : end_ == size_;
+}
+
+// Lays out the part anew around the cursor, keeping the text at the box's left edge where it
+// was; a cursor gone far from it lands at the edge it went towards.
+void LineView::Recentre(const QString& text, qsizetype cursor) {
+    const bool whole = Reach(text, 0, true) == text.size();
+    first_ = whole ? 0 : Reach(text, cursor, false);
+    end_ = whole ? text.size() : Reach(text, cursor, true);
+    Lay(part_, text, first_, end_);
+    partValid_ = true;
+    if (first_ <= leftAt_ && leftAt_ <= end_)
+        shift_ = qRound(PartX(leftAt_) - leftX_);
+    else
+        shift_ = qRound(PartX(cursor)) - (cursor > leftAt_ ? width_ - 1 : 0);
+}
+
+// Scrolls by Qt's line edit's rules, in the part's pixels: to the cursor when it would leave
+// the box, and back from a line's end that would leave room.
+void LineView::Scroll(qsizetype cursor) {
+    const qreal width = part_.lineAt(0).naturalTextWidth();
+    const int x = qRound(PartX(cursor)), used = qRound(width) + 1;
+    // A line that fits sits at the box's start: its left, or for right-to-left writing its right.
+    if (first_ == 0 && end_ == size_ && used <= width_)
+        shift_ = rightToLeft_ ? used - width_ + 1 : 0;
+    else if (x - shift_ >= width_)
+        shift_ = x - width_ + 1;
+    else if (x - shift_ < 0 && shift_ < used)
+        shift_ = x;
+    else if (EdgeOfLine(false) && used - shift_ < width_)
+        shift_ = used - width_ + 1;
+    else if (EdgeOfLine(true))
+        shift_ = std::max(0, shift_);
 }
 
 void LineView::Follow(const QString& text, qsizetype cursor) {
-    first_ = GraphemeStart(text, std::min(first_, text.size()));
-    Invalidate();
-    // Qt's line edit counts a pixel more than the text's width; so does this box.
-    QTextLayout start;
-    if (PartEnd(start, text, 0) == text.size() &&
-        start.lineAt(0).naturalTextWidth() + 1 <= width_) {
-        SetFirst(0);
-        return;
+    size_ = text.size();
+    if (const bool rightToLeft = direction_.RightToLeft(text); rightToLeft != rightToLeft_) {
+        rightToLeft_ = rightToLeft;
+        Invalidate();
     }
-    if (cursor < first_)
-        SetFirst(GraphemeStart(text, cursor));
-    else if (X(text, cursor) >= width_)
-        SetFirst(FitBefore(text, cursor, width_ - 1));
-    if (first_ == 0) return;
-    const qreal used = Part(text).lineAt(0).naturalTextWidth();
-    if (partEnd_ == text.size() && used + 1 < width_)
-        SetFirst(FitBefore(text, text.size(), width_ - 1));
+    // The cursor leads the box through the part: the part is laid out anew only when the cursor
+    // leaves it, or the text changed.
+    if (!partValid_ || cursor < first_ || cursor > end_) Recentre(text, cursor);
+    Scroll(cursor);
+    const int left = part_.lineAt(0).xToCursor(shift_);
+    leftAt_ = FromPart(left);
+    leftX_ = part_.lineAt(0).cursorToX(left) - shift_;
 }
 
 const QTextLayout& LineView::Part(const QString& text) {
     if (!partValid_) {
-        partEnd_ = PartEnd(part_, text, first_);
+        // Painted before the box followed its cursor: the same stretch of the text, as it is.
+        size_ = text.size();
+        first_ = GraphemeStart(text, std::min(first_, size_));
+        end_ = std::clamp(end_, first_, size_);
+        Lay(part_, text, first_, end_);
         partValid_ = true;
     }
     return part_;
@@ -167,15 +185,20 @@ qsizetype LineView::FromPart(qsizetype pos) const {
 qreal LineView::X(const QString& text, qsizetype at) {
     Part(text);
     if (at < first_) return -1;
-    if (at > partEnd_) return std::numeric_limits<qreal>::max();
-    return part_.lineAt(0).cursorToX(int(InPart(at)));
+    if (at > end_) return std::numeric_limits<qreal>::max();
+    return PartX(at) - shift_;
 }
 
 qsizetype LineView::At(const QString& text, qreal x) {
-    // Left of the box is the character before the part shown, so that a selection dragged past
-    // the left edge scrolls the line as one dragged past the right edge does.
-    if (x < 0 && first_ > 0) return GraphemeStep(text, first_, false);
-    return FromPart(Part(text).lineAt(0).xToCursor(x));
+    const QTextLine line = Part(text).lineAt(0);
+    const qreal inPart = x + shift_;
+    const bool left = inPart<0, right = inPart> line.naturalTextWidth();
+    // Past the part's start, or past its end, whichever side that is.
+    if ((left || right) && (left == StartsLeft()) && first_ > 0)
+        return GraphemeStep(text, first_, false);
+    if ((left || right) && (left != StartsLeft()) && end_ < text.size())
+        return GraphemeStep(text, end_, true);
+    return FromPart(line.xToCursor(inPart));
 }
 
 }  // namespace velmor

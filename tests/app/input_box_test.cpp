@@ -9,6 +9,7 @@
 #include "grapheme.h"
 #include "input_box.h"
 #include "line_view.h"
+#include "paragraph_direction.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,10 +29,12 @@ QString State(Box* box) {
 
 template <typename Box>
 void Send(Box* box, const Key& key) {
-    if (key.text != nullptr)
-        QTest::keyClicks(box, QString::fromUtf16(key.text));
-    else
-        QTest::keyClick(box, Qt::Key(key.key), key.modifiers);
+    // Typed text goes as the key events a keyboard layout sends, whatever the characters.
+    for (const QChar c : key.text != nullptr ? QString::fromUtf16(key.text) : QString()) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(box, &press);
+    }
+    if (key.text == nullptr) QTest::keyClick(box, Qt::Key(key.key), key.modifiers);
 }
 
 constexpr auto kCtrl = Qt::ControlModifier;
@@ -99,6 +102,23 @@ class InputBoxTest : public QObject {
                           {Qt::Key_Right},       {Qt::Key_Left, kShift},  {Qt::Key_Left},
                           {Qt::Key_End, kShift}, {0, {}, u"z"},           {Qt::Key_A, kCtrl},
                           {Qt::Key_Delete},      {Qt::Key_Z, kCtrl}};
+        // In a line written right to left the arrows go the other way in the text; typing a
+        // Hebrew letter before the digits turns the line around.
+        QTest::newRow("right to left") << u"12 ohm"_s
+                                       << QList<Key>{{Qt::Key_Home},
+                                                     {0, {}, u"\u05D0\u05D1 "},
+                                                     {Qt::Key_Right},
+                                                     {Qt::Key_Right, kCtrl},
+                                                     {Qt::Key_End},
+                                                     {Qt::Key_Right},
+                                                     {Qt::Key_Right, kCtrl | kShift},
+                                                     {Qt::Key_Left, kCtrl},
+                                                     {Qt::Key_Backspace, kCtrl},
+                                                     {Qt::Key_Home},
+                                                     {Qt::Key_Delete},
+                                                     {Qt::Key_Delete},
+                                                     {Qt::Key_Delete},
+                                                     {Qt::Key_Right}};
         // Keys the box does not take: Ctrl with a letter types nothing; Enter, Esc and Tab are
         // left to the window.
         QTest::newRow("not typed")
@@ -124,14 +144,17 @@ class InputBoxTest : public QObject {
         }
     }
 
-    // Both unfocused and focused, with and without a selection, and a line longer than the box
-    // shown from its start.
+    // Unfocused and focused, with and without a selection, and lines longer than the box, in
+    // either direction of writing, scrolled to their end and back. Each key is painted, as a user
+    // sees it: Qt's line edit scrolls when it paints.
     void drawnAsQtLineEdit_data() {
         QTest::addColumn<QString>("text");
         QTest::newRow("number") << u"10E3"_s;
         QTest::newRow("empty") << QString();
         QTest::newRow("Chinese and a control") << u"电阻\t10 千欧\u0001"_s;
         QTest::newRow("longer than the box") << u"0.000000000000000000000000000000047E-3"_s;
+        QTest::newRow("Hebrew longer than the box")
+            << u"\u05D0\u05D1\u05D2\u05D3 \u05D4\u05D5\u05D6\u05D7"_s.repeated(6);
     }
     void drawnAsQtLineEdit() {
         QFETCH(QString, text);
@@ -145,16 +168,26 @@ class InputBoxTest : public QObject {
         box->move(0, 30);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        for (const char* state : {"unfocused", "cursor at start", "two selected"}) {
+        const QList<std::pair<const char*, QList<Key>>> states = {
+            {"unfocused", {{Qt::Key_Home}}},
+            {"cursor at start", {{Qt::Key_Home}}},
+            {"two selected", {{Qt::Key_Home}, {Qt::Key_Right, kShift}, {Qt::Key_Right, kShift}}},
+            {"cursor at end", {{Qt::Key_End}}},
+            {"back from the end", {{Qt::Key_Left}, {Qt::Key_Left}, {Qt::Key_Left}}},
+        };
+        for (const auto& [state, keys] : states) {
             QImage drawn[2];
             for (QWidget* edit : {static_cast<QWidget*>(qt), static_cast<QWidget*>(box)}) {
                 edit->setFocus();
-                QTest::keyClick(edit, Qt::Key_Home);
-                if (state[0] == 't') QTest::keyClick(edit, Qt::Key_Right, kShift);
-                if (state[0] == 't') QTest::keyClick(edit, Qt::Key_Right, kShift);
-                if (state[0] == 'u') edit->clearFocus();
+                for (const Key& key : keys) {
+                    Send(edit, key);
+                    edit->repaint();
+                }
+                if (state == states.front().first) edit->clearFocus();
                 drawn[edit == box] = edit->grab().toImage();
             }
+            drawn[0].save(u"/tmp/patho/qt-%1.png"_s.arg(state));
+            drawn[1].save(u"/tmp/patho/box-%1.png"_s.arg(state));
             QVERIFY2(drawn[1] == drawn[0], state);
         }
     }
@@ -182,37 +215,98 @@ class InputBoxTest : public QObject {
         }
     }
 
-    // Ten million characters: the part laid out is what fills the box, wherever the cursor is.
+    // The direction of writing is Qt's for the whole text after every edit, though only part of
+    // it is read again: isolates, a stray closing isolate, surrogates, no strong letter at all.
+    void directionAsQString() {
+        struct Edit {
+            qsizetype at, removed;
+            const char16_t* inserted;
+        };
+        QString text;
+        velmor::ParagraphDirection direction;
+        for (const Edit& edit : std::initializer_list<Edit>{{0, 0, u"12 "},
+                                                            {3, 0, u"\u2067\u05D0"},
+                                                            {5, 0, u"\u2069"},
+                                                            {6, 0, u"ab"},
+                                                            {6, 0, u"\U00010800"},
+                                                            {0, 0, u"\u2069"},
+                                                            {0, 1, u""},
+                                                            {3, 4, u""},
+                                                            {3, 0, u"\u2066x"},
+                                                            {0, 0, u"\xD802"},
+                                                            {1, 0, u"\u05D1"},
+                                                            {0, text.size(), u"\u0661"}}) {
+            const qsizetype at = std::min(edit.at, text.size());
+            text.replace(at, std::min(edit.removed, text.size() - at),
+                         QString::fromUtf16(edit.inserted));
+            direction.Changed(at);
+            QVERIFY2(direction.RightToLeft(text) == text.isRightToLeft(), qPrintable(text));
+        }
+    }
+
+    // Ten million characters written either way: wherever the cursor goes it stays in the box,
+    // the part laid out stays a few boxes wide, and the line leaves no room after its end.
+    void longLineShownInPart_data() {
+        QTest::addColumn<QChar>("c");
+        QTest::addColumn<bool>("leftToRight");
+        QTest::newRow("digits") << QChar(u'8') << true;
+        QTest::newRow("Hebrew") << QChar(0x05D0) << false;
+    }
     void longLineShownInPart() {
-        const QString text = QString(10'000'000, u'8').replace(5'000'000, 1, u' ');
+        QFETCH(QChar, c);
+        QFETCH(bool, leftToRight);
+        const QString text = QString(10'000'000, c).replace(5'000'000, 1, u' ');
         velmor::LineView view;
         view.SetFont(QFont(u"宋体"_s, 9));
         constexpr int kWidth = 113;
         view.SetWidth(kWidth);
-        const qreal digit = QFontMetricsF(QFont(u"宋体"_s, 9)).horizontalAdvance(u'8');
-        for (qsizetype cursor :
-             {text.size(), qsizetype(5'000'001), qsizetype(5'000'000), qsizetype(4'999'990),
-              qsizetype(12), qsizetype(0), text.size() - 3, text.size()}) {
+        const qreal advance = QFontMetricsF(QFont(u"宋体"_s, 9)).horizontalAdvance(c);
+        QList<qsizetype> cursors = {text.size(), 5'000'001, 5'000'000, 4'999'990, 12, 0};
+        // And a character at a time, as arrow keys go, past the part first laid out.
+        for (qsizetype step = 0; step < 3 * velmor::LineView::kLongestPart / 8; ++step)
+            cursors << 4'999'980 + step;
+        for (qsizetype cursor : cursors << text.size() - 3 << text.size()) {
             view.Follow(text, cursor);
             const qreal x = view.X(text, cursor);
-            QVERIFY2(x >= 0 && x < kWidth, qPrintable(QString::number(cursor)));
-            QVERIFY(view.Part(text).text().size() < 2 * kWidth / digit + 64);
-            QCOMPARE(view.At(text, x), cursor);
+            // Places are rounded to whole pixels before scrolling, as in Qt.
+            QVERIFY2(x > -1 && x < kWidth, qPrintable(QString::number(cursor)));
+            const QTextLayout& part = view.Part(text);
+            QVERIFY(part.text().size() < 4 * (kWidth / advance + 64));
+            // What is laid out covers the box, but for the two pixels Qt leaves after a line.
+            QVERIFY2(
+                view.Shift() >= 0 && part.lineAt(0).naturalTextWidth() - view.Shift() >= kWidth - 3,
+                qPrintable(u"at %1: part %2 wide from %3, shown from %4"_s.arg(cursor)
+                               .arg(part.lineAt(0).naturalTextWidth())
+                               .arg(view.First())
+                               .arg(view.Shift())));
+            // A pixel inside the text's edge: Qt reads a line's very edges as its logical start
+            // and end, whatever the writing.
+            QCOMPARE(view.At(text, std::clamp<qreal>(x, 1, kWidth - 2)), cursor);
         }
-        // A drag past the left edge reaches the character before the part shown.
-        QCOMPARE(view.At(text, -3), view.First() - 1);
-        // Back at the end the text ends at the box's right edge, with no room after it.
-        QVERIFY(kWidth - view.X(text, text.size()) <= digit + 1);
-        QVERIFY(view.First() > text.size() - kWidth / digit);
-        // Erased at its end, the line moves right rather than leave room after it.
+        // The end is at the box's right edge (left, written right to left), and stays there when
+        // text is erased before it.
+        const auto atEnd = [&](const QString& line) {
+            const qreal x = view.X(line, line.size());
+            return leftToRight ? kWidth - x <= advance + 2 : x <= 1;
+        };
+        QVERIFY(atEnd(text));
         const QString shorter = text.chopped(5);
         view.Changed(shorter.size(), 5, 0);
         view.Follow(shorter, shorter.size());
-        QVERIFY(kWidth - view.X(shorter, shorter.size()) <= digit + 1);
-        // Text that now fits is shown from its start.
-        view.Changed(0, text.size() - 4, 0);
-        view.Follow(u"8888"_s, 4);
-        QCOMPARE(view.First(), 0);
+        QVERIFY(atEnd(shorter));
+        // A drag past the left edge reaches the text beyond it: before it, or written right to
+        // left, after it.
+        view.Follow(shorter, 4'000'000);
+        const qsizetype edge = view.At(shorter, 1), past = view.At(shorter, -advance);
+        QVERIFY2(leftToRight ? past < edge : past > edge,
+                 qPrintable(u"%1 %2"_s.arg(past).arg(edge)));
+        // Text that now fits sits at the box's start: its left, or written right to left, its
+        // right.
+        view.Changed(0, shorter.size() - 4, 0);
+        view.Follow(QString(4, c), 4);
+        const qreal start = view.X(QString(4, c), 0);
+        QVERIFY2(leftToRight ? start == 0 : kWidth - start <= 3,
+                 qPrintable(QString::number(start)));
     }
 
     // Read and edited as assistive technology does: what it inserts is undone as if typed.
