@@ -218,7 +218,7 @@ void InputBox::TakePreedit(const QInputMethodEvent* event) {
     }
     // Without composed text the cursor is the box's own.
     if (preedit_.isEmpty()) preeditCursor_ = 0;
-    view_.SetPreedit(cursor_, preedit_, formats);
+    view_.SetPreedit(cursor_, preedit_, formats, preeditCursor_);
 }
 
 QVariant InputBox::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -230,7 +230,7 @@ QVariant InputBox::inputMethodQuery(Qt::InputMethodQuery query) const {
             return isEnabled();
         case Qt::ImCursorRectangle: {
             const QRect line = LineRect();
-            const qreal x = view_.X(text_, cursor_);
+            const qreal x = view_.CursorX(text_, cursor_);
             return QRect(line.x() + qRound(x), line.y(), 1, line.height());
         }
         case Qt::ImFont:

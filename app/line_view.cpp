@@ -50,7 +50,8 @@ void LineView::Changed(qsizetype at, qsizetype removed, qsizetype inserted) {
 }
 
 void LineView::SetPreedit(qsizetype at, const QString& preedit,
-                          const QList<QTextLayout::FormatRange>& formats) {
+                          const QList<QTextLayout::FormatRange>& formats, int cursor) {
+    preeditCursor_ = preedit.isEmpty() ? 0 : cursor;
     preeditAt_ = at;
     preedit_ = preedit;
     preeditFormats_ = formats;
@@ -122,14 +123,14 @@ void LineView::Recentre(const QString& text, qsizetype cursor) {
     if (first_ <= leftAt_ && leftAt_ <= end_)
         shift_ = qRound(PartX(leftAt_) - leftX_);
     else
-        shift_ = qRound(PartX(cursor)) - (cursor > leftAt_ ? width_ - 1 : 0);
+        shift_ = qRound(PartCursorX(cursor)) - (cursor > leftAt_ ? width_ - 1 : 0);
 }
 
 // Scrolls by Qt's line edit's rules, in the part's pixels: to the cursor when it would leave
 // the box, and back from a line's end that would leave room.
 void LineView::Scroll(qsizetype cursor) {
     const qreal width = part_.lineAt(0).naturalTextWidth();
-    const int x = qRound(PartX(cursor)), used = qRound(width) + 1;
+    const int x = qRound(PartCursorX(cursor)), used = qRound(width) + 1;
     // A line that fits sits at the box's start: its left, or for right-to-left writing its right.
     if (first_ == 0 && end_ == size_ && used <= width_)
         shift_ = rightToLeft_ ? used - width_ + 1 : 0;
@@ -180,6 +181,17 @@ qsizetype LineView::FromPart(qsizetype pos) const {
     if (preedit_.isEmpty() || at <= preeditAt_) return at;
     // A place inside the composed text is the place it is composed at.
     return std::max(preeditAt_, at - preedit_.size());
+}
+
+qreal LineView::PartCursorX(qsizetype cursor) const {
+    const int inside = cursor == preeditAt_ ? preeditCursor_ : 0;
+    return part_.lineAt(0).cursorToX(int(InPart(cursor)) + inside);
+}
+
+qreal LineView::CursorX(const QString& text, qsizetype cursor) {
+    Part(text);
+    if (cursor < first_ || cursor > end_) return X(text, cursor);
+    return PartCursorX(cursor) - shift_;
 }
 
 qreal LineView::X(const QString& text, qsizetype at) {

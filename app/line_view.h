@@ -28,9 +28,10 @@ class LineView {
     // The text changed: `removed` characters at `at` were replaced by `inserted` ones.
     void Changed(qsizetype at, qsizetype removed, qsizetype inserted);
     // Text an input method is composing, shown at `at` with the formats it asks for (counted
-    // from the composed text's start); empty when none.
+    // from the composed text's start) and the cursor `cursor` characters into it; empty when
+    // none.
     void SetPreedit(qsizetype at, const QString& preedit,
-                    const QList<QTextLayout::FormatRange>& formats = {});
+                    const QList<QTextLayout::FormatRange>& formats = {}, int cursor = 0);
 
     // Lays out and scrolls as the box requires to show the cursor.
     void Follow(const QString& text, qsizetype cursor);
@@ -47,6 +48,8 @@ class LineView {
     // Where a position of the text is drawn, from the left of the text's area: below 0 or at
     // least the width when it is scrolled out of the box.
     qreal X(const QString& text, qsizetype at);
+    // Where the cursor at `cursor` is drawn, inside the composed text while there is one.
+    qreal CursorX(const QString& text, qsizetype cursor);
     // The position of the text nearest to x; beyond the part laid out, the character just past
     // its edge, so that a selection dragged past the box scrolls the line.
     qsizetype At(const QString& text, qreal x);
@@ -60,6 +63,7 @@ class LineView {
     bool EdgeOfLine(bool left) const;
     void Scroll(qsizetype cursor);
     qreal PartX(qsizetype at) const;
+    qreal PartCursorX(qsizetype cursor) const;
 
     QFont font_;
     ParagraphDirection direction_;
@@ -79,6 +83,7 @@ class LineView {
     qsizetype preeditAt_ = 0;
     QString preedit_;
     QList<QTextLayout::FormatRange> preeditFormats_;
+    int preeditCursor_ = 0;
 };
 
 }  // namespace velmor

@@ -356,6 +356,15 @@ class InputBoxTest : public QObject {
         QCOMPARE(State(&box), u"1千|2|"_s);
         QCOMPARE(box.inputMethodQuery(Qt::ImSurroundingText).toString(), u"1千"_s);
         QCOMPARE(box.grab().toImage().size(), before.size());
+        // The cursor at the end of a composition longer than the box stays in the box: the line
+        // scrolls past its last digit, where the composition starts.
+        box.resize(121, 20);
+        box.setText(QString(60, u'7'));
+        QInputMethodEvent longer(u"qian"_s.repeated(8), {});
+        QCoreApplication::sendEvent(&box, &longer);
+        const int x = box.inputMethodQuery(Qt::ImCursorRectangle).toRect().x();
+        QVERIFY2(x >= 0 && x < box.width(), qPrintable(QString::number(x)));
+        QVERIFY(box.CharacterRect(59).isEmpty());
     }
 };
 
