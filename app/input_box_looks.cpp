@@ -113,7 +113,8 @@ QSize InputBox::minimumSizeHint() const {
 
 QRect InputBox::CharacterRect(int at) const {
     const QRect line = LineRect();
-    const qreal left = view_.X(text_, at), right = view_.X(text_, at + 1);
+    // Written right to left, a character's end is left of its start.
+    const auto [left, right] = std::minmax({view_.X(text_, at), view_.X(text_, at + 1)});
     if (left < 0 || right > line.width()) return {};
     return QRect(QPoint(line.x() + int(left), line.y()),
                  QPoint(line.x() + int(right) - 1, line.bottom()));

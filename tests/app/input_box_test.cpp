@@ -329,6 +329,10 @@ class InputBoxTest : public QObject {
         const QRect third = text->characterRect(2);
         QVERIFY(QRect(box->mapToGlobal(QPoint(0, 0)), box->size()).contains(third));
         QCOMPARE(text->offsetAtPoint(third.center() - QPoint(1, 0)), 2);
+        box->setText(u"\u05D0\u05D1\u05D2"_s);  // written right to left: the places reversed
+        const QRect first = text->characterRect(0), last = text->characterRect(2);
+        QVERIFY(!first.isEmpty() && !last.isEmpty() && first.left() > last.right());
+        box->setText(u"10E3"_s);
         spoken->editableTextInterface()->insertText(2, u"0"_s);
         spoken->editableTextInterface()->deleteText(0, 1);
         QCOMPARE(box->text(), u"00E3"_s);
