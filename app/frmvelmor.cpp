@@ -8,7 +8,6 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -34,15 +33,6 @@ QPixmap WithTransparentBackground(const QPixmap& picture) {
     QPixmap result = picture;
     result.setMask(picture.createMaskFromColor(background, Qt::MaskInColor));
     return result;
-}
-
-std::array<std::string_view, velmor::kInputCount> Views(
-    const std::array<QByteArray, velmor::kInputCount>& texts) {
-    std::array<std::string_view, velmor::kInputCount> views;
-    std::transform(texts.begin(), texts.end(), views.begin(), [](const QByteArray& text) {
-        return std::string_view(text.constData(), static_cast<size_t>(text.size()));
-    });
-    return views;
 }
 
 }  // namespace
@@ -93,26 +83,27 @@ void TFrmVelmor::SetUpStatusBar() {
     ui->StatusBar1->addWidget(notice, 1);
 }
 
-// The texts as typed (UTF-8) in the input table's order, each from the edit box named "Edit" and
-// the input's name.
-std::array<QByteArray, velmor::kInputCount> TFrmVelmor::InputTexts() const {
-    std::array<QByteArray, velmor::kInputCount> texts;
+// The values typed, read in the input table's order, each from the edit box named "Edit" and the
+// input's name. Each text is in hand as UTF-8 only while it is read: eight long texts are not
+// copied at once.
+velmor::InputSet TFrmVelmor::ReadInputs() const {
+    std::array<double, velmor::kInputCount> values{};
     for (int i = 0; i < velmor::kInputCount; ++i) {
         const std::string_view name = velmor::kInputs[i].name;
         const QString editName =
             QLatin1String("Edit") + QLatin1String(name.data(), qsizetype(name.size()));
         const auto* edit = findChild<velmor::InputBox*>(editName);
         if (edit == nullptr) qFatal("the form has no edit box %s", qPrintable(editName));
-        texts[i] = edit->text().toUtf8();
+        const QByteArray text = edit->text().toUtf8();
+        values[i] = velmor::ReadInput(std::string_view(text.constData(), size_t(text.size())));
     }
-    return texts;
+    return velmor::MakeInputSet(values);
 }
 
 void TFrmVelmor::BitBtnCalcClick() {
     velmor::RunHandler([this] {
-        const auto texts = InputTexts();
         // A text that is not a number stops here, before the report box is touched.
-        const velmor::InputSet inputs = velmor::ReadInputSet(Views(texts));
+        const velmor::InputSet inputs = ReadInputs();
         velmor::MemoReportSink report(*ui->Memo);
         velmor::BuildReport(inputs, report);
     });

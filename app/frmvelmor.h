@@ -6,7 +6,6 @@
 // usable with whatever the handler left in it.
 #pragma once
 
-#include <QByteArray>
 #include <QWidget>
 
 #include <array>
@@ -37,7 +36,7 @@ class TFrmVelmor : public QWidget {
 
   private:
     void SetUpStatusBar();
-    std::array<QByteArray, velmor::kInputCount> InputTexts() const;
+    velmor::InputSet ReadInputs() const;
 
     std::unique_ptr<Ui::TFrmVelmor> ui;
     // The save dialog's settings and what it remembers for the run.

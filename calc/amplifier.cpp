@@ -55,14 +55,15 @@ Extended OneOverTwentySix() {
 }  // namespace
 
 InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts) {
-    const char separator = DecimalSeparator();
     std::array<double, kInputCount> stored{};
-    for (int i = 0; i < kInputCount; ++i) {
-        // Each value is stored before the next text is read, so an overflowing value stops the
-        // reading there.
-        stored[i] = Formula(ParseNumberText(texts[i], separator)).Store();
-    }
+    // Each value is stored before the next text is read, so an overflowing value stops the
+    // reading there.
+    for (int i = 0; i < kInputCount; ++i) stored[i] = ReadInput(texts[i]);
     return MakeInputSet(stored);
+}
+
+double ReadInput(std::string_view text) {
+    return Formula(ParseNumberText(text, DecimalSeparator())).Store();
 }
 
 InputSet MakeInputSet(const std::array<double, kInputCount>& values) {

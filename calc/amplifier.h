@@ -55,6 +55,9 @@ InputSet MakeInputSet(const std::array<double, kInputCount>& values);
 // decimal separator. The first text that is not a number raises ConversionError; a value beyond
 // the binary64 range raises the overflow ArithmeticError before the next text is read.
 InputSet ReadInputSet(const std::array<std::string_view, kInputCount>& texts);
+// One text of such a set, as ReadInputSet converts and stores it; a caller holding long texts
+// can so have each in hand only while it is read.
+double ReadInput(std::string_view text);
 
 // The two transistor models: the binary64 values nearest 0.7 and 0.3.
 inline constexpr double kVbeFirstPass = 0.7;
