@@ -47,12 +47,11 @@ void InputBox::setCursorPosition(int position) {
 }
 
 QString InputBox::selectedText() const {
-    const qsizetype start = std::min(cursor_, anchor_);
-    return text_.mid(start, std::max(cursor_, anchor_) - start);
+    return text_.mid(SelectionBegin(), selectionLength());
 }
 
 int InputBox::selectionStart() const {
-    return hasSelectedText() ? int(std::min(cursor_, anchor_)) : -1;
+    return hasSelectedText() ? int(SelectionBegin()) : -1;
 }
 
 void InputBox::setSelection(int start, int length) {
@@ -101,14 +100,17 @@ void InputBox::Changed(qsizetype at, const QString& removed, const QString& inse
     Shown();
 }
 
+void InputBox::ReplaceSelection(const QString& with, LineHistory::Kind kind) {
+    Replace(SelectionBegin(), SelectionEnd(), with, kind);
+}
+
 void InputBox::insert(const QString& text) {
-    Replace(std::min(cursor_, anchor_), std::max(cursor_, anchor_), text, LineHistory::Kind::Typed);
+    ReplaceSelection(text, LineHistory::Kind::Typed);
 }
 
 void InputBox::del() {
     if (hasSelectedText())
-        Replace(std::min(cursor_, anchor_), std::max(cursor_, anchor_), {},
-                LineHistory::Kind::Other);
+        ReplaceSelection({}, LineHistory::Kind::Other);
     else if (cursor_ < text_.size())
         Replace(cursor_, GraphemeStep(text_, cursor_, true), {}, LineHistory::Kind::ErasedForward);
 }
@@ -160,8 +162,7 @@ void InputBox::PasteFrom(int mode) {
     const QString pasted = QGuiApplication::clipboard()->text(QClipboard::Mode(mode));
     if (pasted.isEmpty() && !hasSelectedText()) return;
     history_.Close();
-    Replace(std::min(cursor_, anchor_), std::max(cursor_, anchor_), pasted,
-            LineHistory::Kind::Other);
+    ReplaceSelection(pasted, LineHistory::Kind::Other);
 }
 
 // ---- Moving the cursor
@@ -175,8 +176,8 @@ void InputBox::MoveCursor(qsizetype to, bool select) {
     if (!select) anchor_ = to;
     if (QAccessible::isActive()) {
         if (hadSelection || hasSelectedText()) {
-            QAccessibleTextSelectionEvent selection(this, int(std::min(cursor_, anchor_)),
-                                                    int(std::max(cursor_, anchor_)));
+            QAccessibleTextSelectionEvent selection(this, int(SelectionBegin()),
+                                                    int(SelectionEnd()));
             QAccessible::updateAccessibility(&selection);
         }
         QAccessibleTextCursorEvent moved(this, int(cursor_));
@@ -188,7 +189,7 @@ void InputBox::MoveCursor(qsizetype to, bool select) {
 // The arrow keys' "next" is the way the line is written, as in Qt's line edit: in a line written
 // right to left, Right goes back in the text.
 void InputBox::Go(Move move, bool select) {
-    const qsizetype start = std::min(cursor_, anchor_), end = std::max(cursor_, anchor_);
+    const qsizetype start = SelectionBegin(), end = SelectionEnd();
     const bool ahead = !view_.RightToLeft();
     switch (move) {
         case Move::Home:

@@ -14,7 +14,7 @@
 #include <QTextLayout>
 #include <QWidget>
 
-#include <cstdlib>
+#include <algorithm>
 
 #include "line_history.h"
 #include "line_view.h"
@@ -41,7 +41,7 @@ class InputBox : public QWidget {
     QString selectedText() const;
     // The selection's start, or -1 when nothing is selected.
     int selectionStart() const;
-    int selectionLength() const { return int(std::abs(cursor_ - anchor_)); }
+    int selectionLength() const { return int(SelectionEnd() - SelectionBegin()); }
     void setSelection(int start, int length);
     bool isUndoAvailable() const { return history_.CanUndo(); }
     bool isRedoAvailable() const { return history_.CanRedo(); }
@@ -110,6 +110,9 @@ class InputBox : public QWidget {
 
     void TakePreedit(const QInputMethodEvent* event);
     void CommitPreedit();
+    qsizetype SelectionBegin() const { return std::min(cursor_, anchor_); }
+    qsizetype SelectionEnd() const { return std::max(cursor_, anchor_); }
+    void ReplaceSelection(const QString& with, LineHistory::Kind kind);
     void Replace(qsizetype from, qsizetype to, const QString& with, LineHistory::Kind kind);
     void Apply(const LineChange* step, bool undoing);
     void Changed(qsizetype at, const QString& removed, const QString& inserted);

@@ -66,8 +66,8 @@ void InputBox::paintEvent(QPaintEvent*) {
                           line.y() - (qRound(part.lineAt(0).ascent()) - fontMetrics().ascent()));
     QList<QTextLayout::FormatRange> selections;
     if (hasSelectedText()) {
-        const qsizetype from = view_.InPart(std::min(cursor_, anchor_));
-        const qsizetype to = view_.InPart(std::max(cursor_, anchor_));
+        const qsizetype from = view_.InPart(SelectionBegin());
+        const qsizetype to = view_.InPart(SelectionEnd());
         QTextLayout::FormatRange selected;
         selected.start = int(std::max<qsizetype>(from, 0));
         selected.length = int(std::clamp<qsizetype>(to, 0, part.text().size()) - selected.start);
